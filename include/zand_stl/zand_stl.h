@@ -1,0 +1,8 @@
+// Umbrella header: the whole interface of zand_stl.
+#ifndef ZAND_STL_ZAND_STL_H
+#define ZAND_STL_ZAND_STL_H
+
+#include "zand_stl/zand_obj.h"
+#include "zand_stl/zand_obj_list.h"
+
+#endif  // ZAND_STL_ZAND_STL_H

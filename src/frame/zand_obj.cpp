@@ -1,0 +1,11 @@
+// Out-of-line members of ZAND_OBJ, so that the class, its virtual table and
+// its type information live in the library and are exported whole.
+#include "zand_stl/zand_obj.h"
+
+ZAND_OBJ::ZAND_OBJ() = default;
+
+ZAND_OBJ::ZAND_OBJ(const ZAND_OBJ& /*other*/) {}
+
+ZAND_OBJ& ZAND_OBJ::operator=(const ZAND_OBJ& /*other*/) { return *this; }
+
+ZAND_OBJ::~ZAND_OBJ() = default;

@@ -1,0 +1,65 @@
+// Replacement global allocation functions for the allocation-failure tests.
+// Every form of operator new funnels into allocate(), every delete into
+// release(), so the counts cover the library's nodes, entries and strings.
+#include "failing_allocator.h"
+
+#include <cstdlib>
+
+namespace {
+
+std::size_t g_live = 0;
+std::size_t g_countdown = 0;  // 0: disarmed; 1: the next allocation fails.
+
+void* allocate(std::size_t size) {
+  if (g_countdown != 0 && --g_countdown == 0) {
+    throw std::bad_alloc();
+  }
+  void* p = std::malloc(size == 0 ? 1 : size);
+  if (p == nullptr) {
+    throw std::bad_alloc();
+  }
+  ++g_live;
+  return p;
+}
+
+void release(void* p) noexcept {
+  if (p != nullptr) {
+    --g_live;
+    std::free(p);
+  }
+}
+
+}  // namespace
+
+namespace zand_test {
+
+std::size_t live_allocations() { return g_live; }
+
+FailAllocationAt::FailAllocationAt(std::size_t k) { g_countdown = k; }
+
+FailAllocationAt::~FailAllocationAt() { g_countdown = 0; }
+
+}  // namespace zand_test
+
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
+  try {
+    return allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t /*size*/) noexcept { release(p); }
+void operator delete[](void* p, std::size_t /*size*/) noexcept { release(p); }
+void operator delete(void* p, const std::nothrow_t& /*tag*/) noexcept {
+  release(p);
+}
+void operator delete[](void* p, const std::nothrow_t& /*tag*/) noexcept {
+  release(p);
+}

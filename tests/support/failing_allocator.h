@@ -1,0 +1,42 @@
+// Test-only replacement of the global operator new/delete (defined in
+// failing_allocator.cpp): counts live allocations and, when armed, throws
+// std::bad_alloc at the k-th allocation. Only programs that link that file
+// get the replacement.
+#ifndef ZAND_STL_TESTS_SUPPORT_FAILING_ALLOCATOR_H
+#define ZAND_STL_TESTS_SUPPORT_FAILING_ALLOCATOR_H
+
+#include <cstddef>
+#include <new>
+
+namespace zand_test {
+
+// Allocations made through operator new and not yet deleted.
+std::size_t live_allocations();
+
+// While alive, the k-th allocation from its construction on throws
+// std::bad_alloc (k = 1 is the very next one); later ones succeed again.
+class FailAllocationAt {
+ public:
+  explicit FailAllocationAt(std::size_t k);
+  ~FailAllocationAt();
+  FailAllocationAt(const FailAllocationAt&) = delete;
+  FailAllocationAt& operator=(const FailAllocationAt&) = delete;
+};
+
+// Sweeps allocation failures over one operation: calls attempt(k) for
+// k = 1, 2, ... until it reports that the operation completed, i.e. no
+// std::bad_alloc reached it. attempt(k) arms FailAllocationAt(k) around the
+// operation, checks the promised state after a failure, and returns true
+// when the operation failed. Returns the number of allocation points found.
+template <typename Attempt>
+std::size_t sweep_allocation_failures(Attempt attempt) {
+  std::size_t k = 1;
+  while (attempt(k)) {
+    ++k;
+  }
+  return k - 1;
+}
+
+}  // namespace zand_test
+
+#endif  // ZAND_STL_TESTS_SUPPORT_FAILING_ALLOCATOR_H
