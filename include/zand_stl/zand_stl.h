@@ -4,5 +4,6 @@
 
 #include "zand_stl/zand_obj.h"
 #include "zand_stl/zand_obj_list.h"
+#include "zand_stl/zand_obj_map.h"
 
 #endif  // ZAND_STL_ZAND_STL_H

@@ -1,0 +1,174 @@
+// ZAND_OBJ_MAP and its table when memory runs out: every allocation point of
+// an insertion (with and without a lengthened slot table), a copy and an
+// assignment is failed in turn.
+#include <gtest/gtest.h>
+
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/failing_allocator.h"
+#include "zand_stl/internal/obj_hash_table.h"
+#include "zand_stl/zand_obj_map.h"
+
+namespace {
+
+using zand_internal::OBJ_HASH_TABLE;
+using zand_test::FailAllocationAt;
+using zand_test::live_allocations;
+using zand_test::sweep_allocation_failures;
+
+// Long enough that every key copy is an allocation of its own.
+std::string long_key(int i) {
+  return "a key too long for the small-string buffer #" + std::to_string(i);
+}
+
+std::vector<std::pair<std::string, ZAND_OBJ*>> walk(ZAND_OBJ_MAP& map) {
+  std::vector<std::pair<std::string, ZAND_OBJ*>> out;
+  map.reset_iterator();
+  std::string key;
+  for (int n = map.size(); n > 0; --n) {
+    ZAND_OBJ* value = map.get_next_entry(key);
+    out.emplace_back(key, value);
+  }
+  return out;
+}
+
+void fill(ZAND_OBJ_MAP& map, int n) {
+  for (int i = 0; i < n; ++i) {
+    map.set_at(long_key(i), nullptr);
+  }
+}
+
+TEST(ObjMapAllocation, FailedInsertionChangesNothing) {
+  // 4 entries: the insertion splits a bucket; 32: it also lengthens the
+  // slot table from 9 to 17 slots.
+  for (const int present : {0, 4, 32}) {
+    const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+      ZAND_OBJ_MAP map;
+      fill(map, present);
+      const auto before = walk(map);
+      const std::string key = long_key(1000);
+      const std::size_t live = live_allocations();
+      bool failed = false;
+      try {
+        FailAllocationAt fail(k);
+        map.set_at(key, nullptr);
+      } catch (const std::bad_alloc&) {
+        failed = true;
+      }
+      if (failed) {
+        EXPECT_EQ(live_allocations(), live);
+        EXPECT_EQ(walk(map), before);
+      }
+      return failed;
+    });
+    EXPECT_EQ(points, present == 32 ? 3U : 2U) << present;  // entry, key, slots
+  }
+}
+
+TEST(ObjHashTableAllocation, FailedInsertionKeepsTheInvariants) {
+  const std::string key = long_key(99);
+  const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+    OBJ_HASH_TABLE table;
+    for (int i = 0; i < 32; ++i) {
+      table.insert_entry(long_key(i), nullptr);
+    }
+    bool failed = false;
+    try {
+      FailAllocationAt fail(k);
+      table.insert_entry(key, nullptr);
+    } catch (const std::bad_alloc&) {
+      failed = true;
+    }
+#ifndef NDEBUG
+    EXPECT_EQ(table.invariant_violation(), "");
+#endif
+    EXPECT_EQ(table.entry_count(), failed ? 32U : 33U);
+    EXPECT_EQ(table.bucket_count(), failed ? 8U : 9U);
+    return failed;
+  });
+  EXPECT_EQ(points, 3U);
+}
+
+TEST(ObjMapAllocation, FailedCopyConstructionLeaksNothing) {
+  ZAND_OBJ_MAP source;
+  fill(source, 40);
+  const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+    const std::size_t live = live_allocations();
+    bool failed = false;
+    try {
+      FailAllocationAt fail(k);
+      ZAND_OBJ_MAP copy(source);
+    } catch (const std::bad_alloc&) {
+      failed = true;
+    }
+    EXPECT_EQ(live_allocations(), live);
+    return failed;
+  });
+  // The initial slot table, its lengthening to the source's 17 slots, then
+  // an entry and a key copy for each of the 40 entries.
+  EXPECT_EQ(points, 2U + 2 * 40U);
+}
+
+TEST(ObjMapAllocation, FailedAssignmentLeavesAValidEmptyMap) {
+  ZAND_OBJ_MAP source;
+  fill(source, 40);
+  const std::size_t baseline = live_allocations();
+  const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+    bool failed = false;
+    {
+      ZAND_OBJ_MAP target;
+      fill(target, 3);
+      try {
+        FailAllocationAt fail(k);
+        target = source;
+      } catch (const std::bad_alloc&) {
+        failed = true;
+      }
+      if (failed) {
+        EXPECT_EQ(target.size(), 0);
+        std::string key = "kept";
+        EXPECT_EQ(target.get_next_entry(key), nullptr);
+        EXPECT_EQ(key, "kept");
+        fill(target, 50);  // still a working map
+        EXPECT_EQ(target.size(), 50);
+      } else {
+        EXPECT_EQ(walk(target), walk(source));
+      }
+    }
+    EXPECT_EQ(live_allocations(), baseline);
+    return failed;
+  });
+  EXPECT_EQ(points, 1U + 2 * 40U);
+}
+
+TEST(ObjHashTableAllocation, FailedCopyLeavesAValidEmptyTable) {
+  OBJ_HASH_TABLE source;
+  for (int i = 0; i < 40; ++i) {
+    source.insert_entry(long_key(i), nullptr);
+  }
+  const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+    OBJ_HASH_TABLE target;
+    target.insert_entry(long_key(7), nullptr);
+    bool failed = false;
+    try {
+      FailAllocationAt fail(k);
+      target.copy_from(source);
+    } catch (const std::bad_alloc&) {
+      failed = true;
+    }
+    if (failed) {
+      EXPECT_EQ(target.entry_count(), 0U);
+      EXPECT_EQ(target.first(), target.end());
+    }
+#ifndef NDEBUG
+    EXPECT_EQ(target.invariant_violation(), "");
+#endif
+    return failed;
+  });
+  EXPECT_EQ(points, 1U + 2 * 40U);
+}
+
+}  // namespace
