@@ -1,0 +1,49 @@
+// The string functions when memory runs out: the result is their only
+// allocation, and a failure leaves the argument unchanged with nothing leaked.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "support/failing_allocator.h"
+#include "zand_stl/zand_string_utils.h"
+
+namespace {
+
+using zand_test::FailAllocationAt;
+using zand_test::live_allocations;
+using zand_test::sweep_allocation_failures;
+
+TEST(StringUtilsAllocation, FailuresLeaveTheArgumentUnchanged) {
+  const std::string original = " \txx" + std::string(60, 'M') + "xx\r\n";
+  const std::vector<std::function<std::string(const std::string&)>> functions =
+      {to_lower_case,
+       to_upper_case,
+       trim_left,
+       trim_right,
+       [](const std::string& text) { return trim_left_char(text, ' '); },
+       [](const std::string& text) { return trim_right_char(text, '\n'); }};
+  for (const auto& function : functions) {
+    std::string text = original;
+    const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+      const std::size_t live = live_allocations();
+      bool failed = false;
+      try {
+        FailAllocationAt fail(k);
+        text = function(text);
+      } catch (const std::bad_alloc&) {
+        failed = true;
+      }
+      if (failed) {
+        EXPECT_EQ(text, original);
+        EXPECT_EQ(live_allocations(), live);
+      }
+      return failed;
+    });
+    EXPECT_EQ(points, 1U);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+// The string functions through the shared library: every byte value and
+// random strings against a byte-by-byte model, the documented examples, and
+// results assigned back to the argument's own variable.
+#include "zand_stl/zand_string_utils.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+// The model, written from the definitions rather than from the code.
+const std::string kUpper = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+const std::string kLower = "abcdefghijklmnopqrstuvwxyz";
+const std::string kWhitespace = " \t\n\v\f\r";
+
+std::string model_map(const std::string& text, const std::string& from,
+                      const std::string& to) {
+  std::string out;
+  for (char c : text) {
+    const std::string::size_type at = from.find(c);
+    out += at == std::string::npos ? c : to[at];
+  }
+  return out;
+}
+
+std::string model_trim_left(const std::string& text, const std::string& set) {
+  const std::string::size_type at = text.find_first_not_of(set);
+  return at == std::string::npos ? "" : text.substr(at);
+}
+
+std::string model_trim_right(const std::string& text, const std::string& set) {
+  const std::string::size_type at = text.find_last_not_of(set);
+  return at == std::string::npos ? "" : text.substr(0, at + 1);
+}
+
+// All six functions on one argument, compared with the model.
+void expect_model(const std::string& text, char trimmed) {
+  const std::string one(1, trimmed);
+  EXPECT_EQ(to_lower_case(text), model_map(text, kUpper, kLower));
+  EXPECT_EQ(to_upper_case(text), model_map(text, kLower, kUpper));
+  EXPECT_EQ(trim_left(text), model_trim_left(text, kWhitespace));
+  EXPECT_EQ(trim_right(text), model_trim_right(text, kWhitespace));
+  EXPECT_EQ(trim_left_char(text, trimmed), model_trim_left(text, one));
+  EXPECT_EQ(trim_right_char(text, trimmed), model_trim_right(text, one));
+}
+
+TEST(StringUtils, EveryByteValueAgainstTheModel) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) {
+    const std::string byte(1, static_cast<char>(b));
+    all += byte;
+    SCOPED_TRACE(b);
+    expect_model(byte + "a" + byte + "A" + byte, static_cast<char>(b));
+    expect_model(byte + byte, static_cast<char>(b));
+    const bool whitespace = b == 0x20 || (b >= 0x09 && b <= 0x0D);
+    EXPECT_EQ(trim_left(byte + "a").size(), whitespace ? 1U : 2U);
+    EXPECT_EQ(trim_right("a" + byte).size(), whitespace ? 1U : 2U);
+  }
+  expect_model(all, 'x');
+  // The neighbours of the letter ranges and the high bytes have no case.
+  const std::string caseless = "@[`{\x80\xC4\xE4\xFF";
+  EXPECT_EQ(to_lower_case(caseless), caseless);
+  EXPECT_EQ(to_upper_case(caseless), caseless);
+  // Nor are NUL, 0x1C to 0x1F, 0x85 or 0xA0 whitespace.
+  const std::string kept = std::string(1, '\0') + "\x1C\x1F\x85\xA0";
+  EXPECT_EQ(trim_left(kept), kept);
+  EXPECT_EQ(trim_right(kept), kept);
+}
+
+TEST(StringUtils, RandomStringsAgainstTheModel) {
+  // Bytes chosen to hit the boundaries: whitespace, NUL, letters and their
+  // neighbours, the trimmed byte, high bytes.
+  const std::string pool = std::string(" \t\n\v\f\r", 6) + '\0' +
+                           "@AZ[`az{xX0~\x1F\x7F\x80\x85\xA0\xFF";
+  std::mt19937 rng(20240531);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(rng() % 100, ' ');
+    for (char& c : text) {
+      c = pool[rng() % pool.size()];
+    }
+    expect_model(text, pool[rng() % pool.size()]);
+  }
+}
+
+TEST(StringUtils, Examples) {
+  const std::string empty;
+  EXPECT_EQ(to_lower_case(empty), "");
+  EXPECT_EQ(to_upper_case(empty), "");
+  EXPECT_EQ(trim_left(empty), "");
+  EXPECT_EQ(trim_right(empty), "");
+  EXPECT_EQ(trim_left_char(empty, 'x'), "");
+  EXPECT_EQ(trim_right_char(empty, 'x'), "");
+  EXPECT_EQ(to_lower_case("Hello, World 42"), "hello, world 42");
+  EXPECT_EQ(to_upper_case("Hello, World 42"), "HELLO, WORLD 42");
+  EXPECT_EQ(to_upper_case("gr\xC3\xBC\xC3\x9F"), "GR\xC3\xBC\xC3\x9F");
+  EXPECT_EQ(trim_left(" \t\r\n"), "");
+  EXPECT_EQ(trim_right(" \t\r\n"), "");
+  EXPECT_EQ(trim_left(" a b "), "a b ");
+  EXPECT_EQ(trim_right(" a b "), " a b");
+  EXPECT_EQ(trim_right(std::string("a \0", 3)), std::string("a \0", 3));
+  EXPECT_EQ(trim_right_char(std::string("a\0\0", 3), '\0'), "a");
+  EXPECT_EQ(trim_right_char("a\t", ' '), "a\t");
+  EXPECT_EQ(trim_left_char("xxaxx", 'x'), "axx");
+  EXPECT_EQ(trim_right_char("xxaxx", 'x'), "xxa");
+  EXPECT_EQ(trim_right_char("xxaxx", 'X'), "xxaxx");
+  EXPECT_EQ(trim_left_char("xxx", 'x'), "");
+  EXPECT_EQ(trim_right_char("xxx", 'x'), "");
+}
+
+TEST(StringUtils, ResultsMayReplaceTheArgument) {
+  const std::string original = "  Mixed Case Text, long enough for the heap  ";
+  std::string text = original;
+  EXPECT_EQ(to_upper_case(text),
+            "  MIXED CASE TEXT, LONG ENOUGH FOR THE HEAP  ");
+  EXPECT_EQ(text, original);  // arguments are never changed
+  text = to_lower_case(text);
+  text = trim_left(text);
+  text = trim_right(text);
+  text = trim_left_char(text, 'm');
+  text = trim_right_char(text, 'p');
+  EXPECT_EQ(text, "ixed case text, long enough for the hea");
+}
+
+}  // namespace
