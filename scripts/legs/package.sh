@@ -1,0 +1,52 @@
+# Packaging: install into a temporary prefix, build and run a consumer with
+# find_package, with pkg-config and through add_subdirectory, and compare the
+# library's ABI with the committed baseline.
+set -euo pipefail
+source scripts/common.sh
+ensure_packages cmake ninja-build g++ pkg-config abigail-tools
+
+root=$PWD
+build=build/package
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZAND_STL_BUILD_TESTS=OFF -DZAND_STL_BUILD_BENCHMARKS=OFF \
+  -DZAND_STL_BUILD_EXAMPLES=OFF -DZAND_STL_WERROR=ON \
+  -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
+cmake --build "$build"
+cmake --install "$build" >/dev/null
+
+libdir=$(find "$prefix" -name 'libzand_stl.so.1.0.0' -printf '%h\n')
+for f in "$libdir/libzand_stl.so.1" "$libdir/libzand_stl.so" \
+  "$libdir/cmake/zand_stl/zand_stlConfig.cmake" \
+  "$libdir/cmake/zand_stl/zand_stlConfigVersion.cmake" \
+  "$libdir/pkgconfig/zand_stl.pc" \
+  "$prefix/include/zand_stl/zand_stl.h" \
+  "$prefix/include/zand_stl/internal/obj_hash_table.h"; do
+  [[ -e $f ]] || { echo "package: missing $f"; exit 1; }
+done
+echo "package: installed into $prefix"
+
+echo "== consumer through find_package"
+cmake -S tests/package/find_package -B "$work/fp" -G Ninja \
+  -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/fp" >/dev/null
+"$work/fp/consumer"
+
+echo "== consumer through pkg-config"
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+# shellcheck disable=SC2046
+g++ -std=c++17 tests/package/consumer.cpp $(pkg-config --cflags --libs zand_stl) \
+  -o "$work/pc-consumer"
+LD_LIBRARY_PATH=$libdir "$work/pc-consumer"
+
+echo "== consumer through add_subdirectory"
+cmake -S tests/package/subdirectory -B "$work/sub" -G Ninja \
+  -DZAND_STL_SOURCE_DIR="$root" >/dev/null
+cmake --build "$work/sub" >/dev/null
+"$work/sub/consumer"
+
+echo "== ABI against abi/libzand_stl.abi"
+scripts/abi.sh check "$build/libzand_stl.so"
