@@ -4,8 +4,9 @@
 
 ZAND_OBJ::ZAND_OBJ() = default;
 
-ZAND_OBJ::ZAND_OBJ(const ZAND_OBJ& /*other*/) {}
+// The class has no data, so the defaulted copies copy nothing.
+ZAND_OBJ::ZAND_OBJ(const ZAND_OBJ& other) = default;
 
-ZAND_OBJ& ZAND_OBJ::operator=(const ZAND_OBJ& /*other*/) { return *this; }
+ZAND_OBJ& ZAND_OBJ::operator=(const ZAND_OBJ& other) = default;
 
 ZAND_OBJ::~ZAND_OBJ() = default;
