@@ -18,6 +18,26 @@ if(ZAND_STL_SANITIZE)
   add_link_options(${ZAND_STL_SANITIZER_FLAGS})
 endif()
 
+if(MINGW)
+  # The DLL and every program link the C++ and GCC runtimes statically, so
+  # they import only system DLLs and run without MinGW's DLLs beside them.
+  # Each module then has its own copy of libstdc++, yet exceptions,
+  # std::string and std::length_error still cross the DLL boundary:
+  # - 64-bit Windows unwinds through the SEH tables of each module, walked by
+  #   the system, not through one shared libgcc unwinder;
+  # - every module allocates from the one heap of the system C runtime
+  #   (msvcrt), so a string built in the DLL may be freed by the program;
+  # - libstdc++ on Windows compares type information by name, so a catch in
+  #   the program matches a std::length_error thrown in the DLL.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+# The Windows loader looks for a program's DLLs beside it: the DLL and the
+# test programs share one folder.
+if(WIN32 AND PROJECT_IS_TOP_LEVEL AND NOT DEFINED CMAKE_RUNTIME_OUTPUT_DIRECTORY)
+  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin")
+endif()
+
 function(zand_stl_configure_target target)
   target_compile_options(${target} PRIVATE ${ZAND_STL_WARNINGS})
   if(ZAND_STL_WERROR)
@@ -40,6 +60,15 @@ function(zand_stl_configure_shared_library target)
     # Sanitized shared libraries leave the runtime's symbols to the program.
     if(NOT ZAND_STL_SANITIZE)
       target_link_options(${target} PRIVATE "LINKER:--no-undefined")
+    endif()
+  else()
+    # zand_stl.dll, with its import library (libzand_stl.dll.a with MinGW)
+    # beside it. Only what carries __declspec(dllexport) is exported: with
+    # any such symbol present, the GNU linker exports nothing automatically.
+    get_target_property(runtime_dir ${target} RUNTIME_OUTPUT_DIRECTORY)
+    set_target_properties(${target} PROPERTIES PREFIX "")
+    if(runtime_dir)
+      set_target_properties(${target} PROPERTIES ARCHIVE_OUTPUT_DIRECTORY "${runtime_dir}")
     endif()
   endif()
 endfunction()

@@ -16,7 +16,7 @@ case $format in
     objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
     filt=${CXXFILT:-x86_64-w64-mingw32-c++filt}
     actual=$("$objdump" -p "$library" |
-      awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && /^\s*$/ {exit} on {print $NF}' |
+      awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && /^[[:space:]]*$/ {on=0} on {print $NF}' |
       "$filt" | LC_ALL=C sort -u)
     ;;
   *) echo "unknown format: $format" >&2; exit 2 ;;

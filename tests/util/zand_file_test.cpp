@@ -91,9 +91,11 @@ TEST(ZandFileOpen, EveryFlagCombinationByItsEffect) {
     std::string line;
     if (reading) {
       ASSERT_TRUE(file.open_file(path, flags));
+      // The write comes first: one runtime reports a write after a read on
+      // a read-only stream as done, though nothing reaches the file.
+      EXPECT_FALSE(file.write_string("new\n"));
       EXPECT_TRUE(file.read_string(line));
       EXPECT_EQ(line, first_line);
-      EXPECT_FALSE(file.write_string("new\n"));
       file.close_file();
       EXPECT_EQ(read_file(path), original);
     } else if (writing && !appending) {
