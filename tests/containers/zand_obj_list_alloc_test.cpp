@@ -15,6 +15,7 @@ namespace {
 using zand_test::CountedObj;
 using zand_test::FailAllocationAt;
 using zand_test::live_allocations;
+using zand_test::report_sweep;
 using zand_test::sweep_allocation_failures;
 
 std::vector<ZAND_OBJ*> contents(const ZAND_OBJ_LIST& list) {
@@ -57,6 +58,7 @@ TEST(ObjListAllocation, FailedAdditionsLeaveTheListUnchanged) {
       }
       return failed;
     });
+    report_sweep(at_head ? "add_at_head" : "add_at_tail", points);
     EXPECT_EQ(points, 1U);  // one node per element, nothing else
   }
 }
@@ -77,6 +79,7 @@ TEST(ObjListAllocation, FailedCopyConstructionLeaksNothing) {
     EXPECT_EQ(live_allocations(), live);
     return failed;
   });
+  report_sweep("list copy constructor, 5 elements", points);
   EXPECT_EQ(points, objs.size());
   EXPECT_EQ(source.size(), 5);
 }
@@ -107,6 +110,7 @@ TEST(ObjListAllocation, FailedAssignmentLeavesTheTargetEmpty) {
     }
     return failed;
   });
+  report_sweep("list assignment, 4 elements over 2", points);
   EXPECT_EQ(points, objs.size());
   EXPECT_EQ(CountedObj::alive, alive);
 }

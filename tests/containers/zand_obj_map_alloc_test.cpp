@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/counted_obj.h"
 #include "support/failing_allocator.h"
 #include "zand_stl/internal/obj_hash_table.h"
 #include "zand_stl/zand_obj_map.h"
@@ -15,8 +16,10 @@
 namespace {
 
 using zand_internal::OBJ_HASH_TABLE;
+using zand_test::CountedObj;
 using zand_test::FailAllocationAt;
 using zand_test::live_allocations;
+using zand_test::report_sweep;
 using zand_test::sweep_allocation_failures;
 
 // Long enough that every key copy is an allocation of its own.
@@ -64,6 +67,9 @@ TEST(ObjMapAllocation, FailedInsertionChangesNothing) {
       }
       return failed;
     });
+    report_sweep(
+        "set_at of a new key into " + std::to_string(present) + " entries",
+        points);
     EXPECT_EQ(points, present == 32 ? 3U : 2U) << present;  // entry, key, slots
   }
 }
@@ -89,6 +95,7 @@ TEST(ObjHashTableAllocation, FailedInsertionKeepsTheInvariants) {
     EXPECT_EQ(table.bucket_count(), failed ? 8U : 9U);
     return failed;
   });
+  report_sweep("insert_entry with a longer slot table", points);
   EXPECT_EQ(points, 3U);
 }
 
@@ -109,6 +116,7 @@ TEST(ObjMapAllocation, FailedCopyConstructionLeaksNothing) {
   });
   // The initial slot table, its lengthening to the source's 17 slots, then
   // an entry and a key copy for each of the 40 entries.
+  report_sweep("map copy constructor, 40 entries", points);
   EXPECT_EQ(points, 2U + 2 * 40U);
 }
 
@@ -141,7 +149,40 @@ TEST(ObjMapAllocation, FailedAssignmentLeavesAValidEmptyMap) {
     EXPECT_EQ(live_allocations(), baseline);
     return failed;
   });
+  report_sweep("map assignment, 40 entries over 3", points);
   EXPECT_EQ(points, 1U + 2 * 40U);
+}
+
+TEST(ObjMapAllocation, FailedKeyAssignmentLeavesTheCursorInPlace) {
+  std::vector<CountedObj> objs(3);
+  ZAND_OBJ_MAP map;
+  for (std::size_t i = 0; i < objs.size(); ++i) {
+    map.set_at(long_key(static_cast<int>(i)), &objs[i]);
+  }
+  const auto entries = walk(map);
+  const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+    map.reset_iterator();
+    std::string key;
+    map.get_next_entry(key);  // the cursor on the second entry
+    std::string fresh;        // too small for a long key
+    const std::size_t live = live_allocations();
+    bool failed = false;
+    try {
+      FailAllocationAt fail(k);
+      map.get_next_entry(fresh);
+    } catch (const std::bad_alloc&) {
+      failed = true;
+    }
+    EXPECT_EQ(live_allocations(), live + (failed ? 0 : 1));
+    if (failed) {  // the second entry is still the next one
+      EXPECT_EQ(map.get_next_entry(fresh), entries[1].second);
+    }
+    EXPECT_EQ(fresh, entries[1].first);
+    EXPECT_EQ(map.get_next_entry(key), entries[2].second);
+    return failed;
+  });
+  report_sweep("get_next_entry", points);
+  EXPECT_EQ(points, 1U);
 }
 
 TEST(ObjHashTableAllocation, FailedCopyLeavesAValidEmptyTable) {
@@ -168,6 +209,7 @@ TEST(ObjHashTableAllocation, FailedCopyLeavesAValidEmptyTable) {
 #endif
     return failed;
   });
+  report_sweep("copy_from, 40 entries", points);
   EXPECT_EQ(points, 1U + 2 * 40U);
 }
 

@@ -6,7 +6,9 @@
 #define ZAND_STL_TESTS_SUPPORT_FAILING_ALLOCATOR_H
 
 #include <cstddef>
+#include <iostream>
 #include <new>
+#include <string>
 
 namespace zand_test {
 
@@ -35,6 +37,17 @@ std::size_t sweep_allocation_failures(Attempt attempt) {
     ++k;
   }
   return k - 1;
+}
+
+// Writes "[sweep] <operation>: N allocation points, all failed" to the test's
+// output, so that the counts a sweep found, and its test asserts, can be read
+// off a run. Returns points.
+inline std::size_t report_sweep(const std::string& operation,
+                                std::size_t points) {
+  std::cout << "[sweep] " << operation << ": " << points
+            << (points == 1 ? " allocation point" : " allocation points")
+            << (points == 0 ? "" : ", all failed") << std::endl;
+  return points;
 }
 
 }  // namespace zand_test

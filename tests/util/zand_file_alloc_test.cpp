@@ -1,5 +1,6 @@
 // ZAND_FILE when memory runs out: read_string() needs memory only for the
-// line itself, and a failure leaves the line empty with nothing leaked.
+// line itself, and a failure leaves the line empty with nothing leaked;
+// open_file() needs none at all.
 #include <gtest/gtest.h>
 
 #include <new>
@@ -13,6 +14,7 @@ namespace {
 
 using zand_test::FailAllocationAt;
 using zand_test::live_allocations;
+using zand_test::report_sweep;
 using zand_test::sweep_allocation_failures;
 
 TEST(ZandFileAllocation, FailedReadStringLeavesTheLineEmpty) {
@@ -38,7 +40,40 @@ TEST(ZandFileAllocation, FailedReadStringLeavesTheLineEmpty) {
     EXPECT_EQ(line, "next\n");
     return failed;
   });
+  report_sweep("read_string", points);
   EXPECT_EQ(points, 1U);  // the line buffer itself is not on the heap
+}
+
+TEST(ZandFileAllocation, OpenFileNeedsNoMemory) {
+  zand_test::TempDir dir;
+  const std::string path = dir.file("f");
+  zand_test::write_file(path, "x\n");
+  const struct {
+    unsigned int flags;
+    const char* operation;
+  } cases[] = {{ZAND_FILE::OPEN_READ_ONLY | ZAND_FILE::OPEN_TEXT_MODE,
+                "open_file, mode \"rt\""},
+               {ZAND_FILE::OPEN_WRITE_ONLY | ZAND_FILE::OPEN_APPEND |
+                    ZAND_FILE::OPEN_BINARY_MODE,
+                "open_file, mode \"a+b\""},
+               {0, "open_file without an access flag"}};
+  for (const auto& c : cases) {
+    const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+      ZAND_FILE file;
+      const std::size_t live = live_allocations();
+      bool failed = false;
+      try {
+        FailAllocationAt fail(k);
+        EXPECT_EQ(file.open_file(path, c.flags), c.flags != 0);
+      } catch (const std::bad_alloc&) {
+        failed = true;
+      }
+      EXPECT_EQ(live_allocations(), live);
+      return failed;
+    });
+    report_sweep(c.operation, points);
+    EXPECT_EQ(points, 0U);  // the mode is made in a fixed array
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <functional>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/failing_allocator.h"
@@ -14,18 +15,25 @@ namespace {
 
 using zand_test::FailAllocationAt;
 using zand_test::live_allocations;
+using zand_test::report_sweep;
 using zand_test::sweep_allocation_failures;
 
 TEST(StringUtilsAllocation, FailuresLeaveTheArgumentUnchanged) {
   const std::string original = " \txx" + std::string(60, 'M') + "xx\r\n";
-  const std::vector<std::function<std::string(const std::string&)>> functions =
-      {to_lower_case,
-       to_upper_case,
-       trim_left,
-       trim_right,
-       [](const std::string& text) { return trim_left_char(text, ' '); },
-       [](const std::string& text) { return trim_right_char(text, '\n'); }};
-  for (const auto& function : functions) {
+  const std::vector<
+      std::pair<const char*, std::function<std::string(const std::string&)>>>
+      functions = {
+          {"to_lower_case", to_lower_case},
+          {"to_upper_case", to_upper_case},
+          {"trim_left", trim_left},
+          {"trim_right", trim_right},
+          {"trim_left_char",
+           [](const std::string& text) { return trim_left_char(text, ' '); }},
+          {"trim_right_char", [](const std::string& text) {
+             return trim_right_char(text, '\n');
+           }}};
+  for (const auto& named : functions) {
+    const auto& function = named.second;
     std::string text = original;
     const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
       const std::size_t live = live_allocations();
@@ -42,6 +50,7 @@ TEST(StringUtilsAllocation, FailuresLeaveTheArgumentUnchanged) {
       }
       return failed;
     });
+    report_sweep(named.first, points);
     EXPECT_EQ(points, 1U);
   }
 }
