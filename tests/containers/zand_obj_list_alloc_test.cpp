@@ -13,7 +13,7 @@
 namespace {
 
 using zand_test::CountedObj;
-using zand_test::FailAllocationAt;
+using zand_test::fails_at;
 using zand_test::live_allocations;
 using zand_test::report_sweep;
 using zand_test::sweep_allocation_failures;
@@ -44,13 +44,9 @@ TEST(ObjListAllocation, FailedAdditionsLeaveTheListUnchanged) {
       list.get_next_value();
       const auto before = contents(list);
       const std::size_t live = live_allocations();
-      bool failed = false;
-      try {
-        FailAllocationAt fail(k);
+      const bool failed = fails_at(k, [&] {
         at_head ? list.add_at_head(&extra) : list.add_at_tail(&extra);
-      } catch (const std::bad_alloc&) {
-        failed = true;
-      }
+      });
       if (failed) {
         EXPECT_EQ(live_allocations(), live);
         EXPECT_EQ(contents(list), before);
@@ -58,8 +54,8 @@ TEST(ObjListAllocation, FailedAdditionsLeaveTheListUnchanged) {
       }
       return failed;
     });
-    report_sweep(at_head ? "add_at_head" : "add_at_tail", points);
-    EXPECT_EQ(points, 1U);  // one node per element, nothing else
+    EXPECT_EQ(report_sweep(at_head ? "add_at_head" : "add_at_tail", points),
+              1U);  // one node per element, nothing else
   }
 }
 
@@ -69,18 +65,12 @@ TEST(ObjListAllocation, FailedCopyConstructionLeaksNothing) {
   fill(source, objs);
   const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
     const std::size_t live = live_allocations();
-    bool failed = false;
-    try {
-      FailAllocationAt fail(k);
-      ZAND_OBJ_LIST copy(source);
-    } catch (const std::bad_alloc&) {
-      failed = true;
-    }
+    const bool failed = fails_at(k, [&] { ZAND_OBJ_LIST copy(source); });
     EXPECT_EQ(live_allocations(), live);
     return failed;
   });
-  report_sweep("list copy constructor, 5 elements", points);
-  EXPECT_EQ(points, objs.size());
+  EXPECT_EQ(report_sweep("list copy constructor, 5 elements", points),
+            objs.size());
   EXPECT_EQ(source.size(), 5);
 }
 
@@ -94,13 +84,7 @@ TEST(ObjListAllocation, FailedAssignmentLeavesTheTargetEmpty) {
     ZAND_OBJ_LIST target;
     fill(target, old);
     const std::size_t live = live_allocations();
-    bool failed = false;
-    try {
-      FailAllocationAt fail(k);
-      target = source;
-    } catch (const std::bad_alloc&) {
-      failed = true;
-    }
+    const bool failed = fails_at(k, [&] { target = source; });
     if (failed) {
       EXPECT_TRUE(target.is_empty());
       EXPECT_EQ(target.get_next_value(), nullptr);
@@ -110,8 +94,8 @@ TEST(ObjListAllocation, FailedAssignmentLeavesTheTargetEmpty) {
     }
     return failed;
   });
-  report_sweep("list assignment, 4 elements over 2", points);
-  EXPECT_EQ(points, objs.size());
+  EXPECT_EQ(report_sweep("list assignment, 4 elements over 2", points),
+            objs.size());
   EXPECT_EQ(CountedObj::alive, alive);
 }
 

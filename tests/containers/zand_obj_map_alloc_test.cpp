@@ -17,7 +17,7 @@ namespace {
 
 using zand_internal::OBJ_HASH_TABLE;
 using zand_test::CountedObj;
-using zand_test::FailAllocationAt;
+using zand_test::fails_at;
 using zand_test::live_allocations;
 using zand_test::report_sweep;
 using zand_test::sweep_allocation_failures;
@@ -54,23 +54,17 @@ TEST(ObjMapAllocation, FailedInsertionChangesNothing) {
       const auto before = walk(map);
       const std::string key = long_key(1000);
       const std::size_t live = live_allocations();
-      bool failed = false;
-      try {
-        FailAllocationAt fail(k);
-        map.set_at(key, nullptr);
-      } catch (const std::bad_alloc&) {
-        failed = true;
-      }
+      const bool failed = fails_at(k, [&] { map.set_at(key, nullptr); });
       if (failed) {
         EXPECT_EQ(live_allocations(), live);
         EXPECT_EQ(walk(map), before);
       }
       return failed;
     });
-    report_sweep(
-        "set_at of a new key into " + std::to_string(present) + " entries",
-        points);
-    EXPECT_EQ(points, present == 32 ? 3U : 2U) << present;  // entry, key, slots
+    // The entry, the key's copy, and the lengthened slot table.
+    const std::string name =
+        "set_at of a new key into " + std::to_string(present) + " entries";
+    EXPECT_EQ(report_sweep(name, points), present == 32 ? 3U : 2U);
   }
 }
 
@@ -81,13 +75,7 @@ TEST(ObjHashTableAllocation, FailedInsertionKeepsTheInvariants) {
     for (int i = 0; i < 32; ++i) {
       table.insert_entry(long_key(i), nullptr);
     }
-    bool failed = false;
-    try {
-      FailAllocationAt fail(k);
-      table.insert_entry(key, nullptr);
-    } catch (const std::bad_alloc&) {
-      failed = true;
-    }
+    const bool failed = fails_at(k, [&] { table.insert_entry(key, nullptr); });
 #ifndef NDEBUG
     EXPECT_EQ(table.invariant_violation(), "");
 #endif
@@ -95,8 +83,7 @@ TEST(ObjHashTableAllocation, FailedInsertionKeepsTheInvariants) {
     EXPECT_EQ(table.bucket_count(), failed ? 8U : 9U);
     return failed;
   });
-  report_sweep("insert_entry with a longer slot table", points);
-  EXPECT_EQ(points, 3U);
+  EXPECT_EQ(report_sweep("insert_entry with a longer slot table", points), 3U);
 }
 
 TEST(ObjMapAllocation, FailedCopyConstructionLeaksNothing) {
@@ -104,20 +91,14 @@ TEST(ObjMapAllocation, FailedCopyConstructionLeaksNothing) {
   fill(source, 40);
   const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
     const std::size_t live = live_allocations();
-    bool failed = false;
-    try {
-      FailAllocationAt fail(k);
-      ZAND_OBJ_MAP copy(source);
-    } catch (const std::bad_alloc&) {
-      failed = true;
-    }
+    const bool failed = fails_at(k, [&] { ZAND_OBJ_MAP copy(source); });
     EXPECT_EQ(live_allocations(), live);
     return failed;
   });
   // The initial slot table, its lengthening to the source's 17 slots, then
   // an entry and a key copy for each of the 40 entries.
-  report_sweep("map copy constructor, 40 entries", points);
-  EXPECT_EQ(points, 2U + 2 * 40U);
+  EXPECT_EQ(report_sweep("map copy constructor, 40 entries", points),
+            2U + 2 * 40U);
 }
 
 TEST(ObjMapAllocation, FailedAssignmentLeavesAValidEmptyMap) {
@@ -129,12 +110,7 @@ TEST(ObjMapAllocation, FailedAssignmentLeavesAValidEmptyMap) {
     {
       ZAND_OBJ_MAP target;
       fill(target, 3);
-      try {
-        FailAllocationAt fail(k);
-        target = source;
-      } catch (const std::bad_alloc&) {
-        failed = true;
-      }
+      failed = fails_at(k, [&] { target = source; });
       if (failed) {
         EXPECT_EQ(target.size(), 0);
         std::string key = "kept";
@@ -149,8 +125,8 @@ TEST(ObjMapAllocation, FailedAssignmentLeavesAValidEmptyMap) {
     EXPECT_EQ(live_allocations(), baseline);
     return failed;
   });
-  report_sweep("map assignment, 40 entries over 3", points);
-  EXPECT_EQ(points, 1U + 2 * 40U);
+  EXPECT_EQ(report_sweep("map assignment, 40 entries over 3", points),
+            1U + 2 * 40U);
 }
 
 TEST(ObjMapAllocation, FailedKeyAssignmentLeavesTheCursorInPlace) {
@@ -166,13 +142,7 @@ TEST(ObjMapAllocation, FailedKeyAssignmentLeavesTheCursorInPlace) {
     map.get_next_entry(key);  // the cursor on the second entry
     std::string fresh;        // too small for a long key
     const std::size_t live = live_allocations();
-    bool failed = false;
-    try {
-      FailAllocationAt fail(k);
-      map.get_next_entry(fresh);
-    } catch (const std::bad_alloc&) {
-      failed = true;
-    }
+    const bool failed = fails_at(k, [&] { map.get_next_entry(fresh); });
     EXPECT_EQ(live_allocations(), live + (failed ? 0 : 1));
     if (failed) {  // the second entry is still the next one
       EXPECT_EQ(map.get_next_entry(fresh), entries[1].second);
@@ -181,8 +151,7 @@ TEST(ObjMapAllocation, FailedKeyAssignmentLeavesTheCursorInPlace) {
     EXPECT_EQ(map.get_next_entry(key), entries[2].second);
     return failed;
   });
-  report_sweep("get_next_entry", points);
-  EXPECT_EQ(points, 1U);
+  EXPECT_EQ(report_sweep("get_next_entry", points), 1U);
 }
 
 TEST(ObjHashTableAllocation, FailedCopyLeavesAValidEmptyTable) {
@@ -193,13 +162,7 @@ TEST(ObjHashTableAllocation, FailedCopyLeavesAValidEmptyTable) {
   const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
     OBJ_HASH_TABLE target;
     target.insert_entry(long_key(7), nullptr);
-    bool failed = false;
-    try {
-      FailAllocationAt fail(k);
-      target.copy_from(source);
-    } catch (const std::bad_alloc&) {
-      failed = true;
-    }
+    const bool failed = fails_at(k, [&] { target.copy_from(source); });
     if (failed) {
       EXPECT_EQ(target.entry_count(), 0U);
       EXPECT_EQ(target.first(), target.end());
@@ -209,8 +172,7 @@ TEST(ObjHashTableAllocation, FailedCopyLeavesAValidEmptyTable) {
 #endif
     return failed;
   });
-  report_sweep("copy_from, 40 entries", points);
-  EXPECT_EQ(points, 1U + 2 * 40U);
+  EXPECT_EQ(report_sweep("copy_from, 40 entries", points), 1U + 2 * 40U);
 }
 
 }  // namespace

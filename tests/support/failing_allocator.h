@@ -25,11 +25,25 @@ class FailAllocationAt {
   FailAllocationAt& operator=(const FailAllocationAt&) = delete;
 };
 
+// Runs op() with the k-th allocation from now failing; true when the
+// std::bad_alloc came out of it, false when op() completed.
+template <typename Op>
+bool fails_at(std::size_t k, Op op) {
+  try {
+    FailAllocationAt fail(k);
+    op();
+  } catch (const std::bad_alloc&) {
+    return true;
+  }
+  return false;
+}
+
 // Sweeps allocation failures over one operation: calls attempt(k) for
 // k = 1, 2, ... until it reports that the operation completed, i.e. no
-// std::bad_alloc reached it. attempt(k) arms FailAllocationAt(k) around the
-// operation, checks the promised state after a failure, and returns true
-// when the operation failed. Returns the number of allocation points found.
+// std::bad_alloc reached it. attempt(k) runs the operation through
+// fails_at(k, ...), checks the promised state after a failure, and returns
+// true when the operation failed. Returns the number of allocation points
+// found.
 template <typename Attempt>
 std::size_t sweep_allocation_failures(Attempt attempt) {
   std::size_t k = 1;

@@ -12,7 +12,7 @@
 
 namespace {
 
-using zand_test::FailAllocationAt;
+using zand_test::fails_at;
 using zand_test::live_allocations;
 using zand_test::report_sweep;
 using zand_test::sweep_allocation_failures;
@@ -27,21 +27,15 @@ TEST(ZandFileAllocation, FailedReadStringLeavesTheLineEmpty) {
     EXPECT_TRUE(file.open_file(path, ZAND_FILE::OPEN_READ_ONLY));
     std::string line = "old";
     const std::size_t live = live_allocations();
-    bool failed = false;
-    try {
-      FailAllocationAt fail(k);
-      file.read_string(line);
-    } catch (const std::bad_alloc&) {
-      failed = true;
-    }
+    const bool failed = fails_at(k, [&] { file.read_string(line); });
     EXPECT_EQ(live_allocations(), live + (failed ? 0 : 1));
     EXPECT_EQ(line, failed ? "" : long_line + "\n");
     EXPECT_TRUE(file.read_string(line));  // the failed piece was consumed
     EXPECT_EQ(line, "next\n");
     return failed;
   });
-  report_sweep("read_string", points);
-  EXPECT_EQ(points, 1U);  // the line buffer itself is not on the heap
+  EXPECT_EQ(report_sweep("read_string", points),
+            1U);  // the line buffer itself is not on the heap
 }
 
 TEST(ZandFileAllocation, OpenFileNeedsNoMemory) {
@@ -61,18 +55,13 @@ TEST(ZandFileAllocation, OpenFileNeedsNoMemory) {
     const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
       ZAND_FILE file;
       const std::size_t live = live_allocations();
-      bool failed = false;
-      try {
-        FailAllocationAt fail(k);
-        EXPECT_EQ(file.open_file(path, c.flags), c.flags != 0);
-      } catch (const std::bad_alloc&) {
-        failed = true;
-      }
+      const bool failed = fails_at(
+          k, [&] { EXPECT_EQ(file.open_file(path, c.flags), c.flags != 0); });
       EXPECT_EQ(live_allocations(), live);
       return failed;
     });
-    report_sweep(c.operation, points);
-    EXPECT_EQ(points, 0U);  // the mode is made in a fixed array
+    EXPECT_EQ(report_sweep(c.operation, points),
+              0U);  // the mode is made in a fixed array
   }
 }
 

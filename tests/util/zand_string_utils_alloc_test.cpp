@@ -13,7 +13,7 @@
 
 namespace {
 
-using zand_test::FailAllocationAt;
+using zand_test::fails_at;
 using zand_test::live_allocations;
 using zand_test::report_sweep;
 using zand_test::sweep_allocation_failures;
@@ -37,21 +37,14 @@ TEST(StringUtilsAllocation, FailuresLeaveTheArgumentUnchanged) {
     std::string text = original;
     const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
       const std::size_t live = live_allocations();
-      bool failed = false;
-      try {
-        FailAllocationAt fail(k);
-        text = function(text);
-      } catch (const std::bad_alloc&) {
-        failed = true;
-      }
+      const bool failed = fails_at(k, [&] { text = function(text); });
       if (failed) {
         EXPECT_EQ(text, original);
         EXPECT_EQ(live_allocations(), live);
       }
       return failed;
     });
-    report_sweep(named.first, points);
-    EXPECT_EQ(points, 1U);
+    EXPECT_EQ(report_sweep(named.first, points), 1U);
   }
 }
 
