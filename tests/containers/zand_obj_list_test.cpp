@@ -1,12 +1,10 @@
 // ZAND_OBJ_LIST through the shared library: the cursor rules, the ends, null
-// and repeated pointers, copies, and a random run against a deque model.
+// and repeated pointers, copies. (fuzz/fuzz_obj_list.cpp runs random
+// operation sequences against a deque model.)
 #include "zand_stl/zand_obj_list.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <deque>
-#include <random>
 #include <vector>
 
 #include "support/counted_obj.h"
@@ -232,99 +230,6 @@ TEST(ObjList, DerivedIsEmptyGovernsTheReaders) {
   EXPECT_EQ(never.get_head(), nullptr);
   EXPECT_EQ(never.get_tail(), nullptr);
   EXPECT_FALSE(never.item_existed(&x));
-}
-
-// A deque with a cursor index: the behaviour the list promises, written as
-// plainly as possible. cursor == size means the end position.
-struct ListModel {
-  std::deque<ZAND_OBJ*> items;
-  std::size_t cursor = 0;
-};
-
-TEST(ObjListModel, RandomOperationsMatchADequeModel) {
-  std::vector<CountedObj> pool(6);
-  std::mt19937 rng(12345);
-  auto pick = [&]() -> ZAND_OBJ* {
-    const std::size_t i = rng() % (pool.size() + 1);
-    return i == pool.size() ? nullptr : &pool[i];
-  };
-  ZAND_OBJ_LIST list;
-  ListModel m;
-  for (int step = 0; step < 20000; ++step) {
-    const std::size_t n = m.items.size();
-    switch (rng() % 12) {
-      case 0: {
-        ZAND_OBJ* p = pick();
-        list.add_at_head(p);
-        m.items.push_front(p);
-        ++m.cursor;
-        break;
-      }
-      case 1:
-      case 2: {
-        ZAND_OBJ* p = pick();
-        list.add_at_tail(p);
-        m.items.push_back(p);
-        if (m.cursor == n) {
-          m.cursor = n + 1;
-        }
-        break;
-      }
-      case 3:
-        list.reset_head_position();
-        m.cursor = 0;
-        break;
-      case 4:
-        ASSERT_EQ(list.get_prev_value(),
-                  m.cursor == 0 ? nullptr : m.items[m.cursor - 1]);
-        break;
-      case 5:
-      case 6:
-        ASSERT_EQ(list.get_next_value(),
-                  m.cursor == n ? nullptr : m.items[m.cursor++]);
-        break;
-      case 7: {
-        ZAND_OBJ* p = pick();
-        bool found = false;
-        for (ZAND_OBJ* q : m.items) {
-          found = found || q == p;
-        }
-        ASSERT_EQ(list.item_existed(p), found);
-        break;
-      }
-      case 8:
-        ASSERT_EQ(list.remove_from_head(), n == 0 ? nullptr : m.items.front());
-        if (n != 0) {
-          m.items.pop_front();
-          m.cursor = m.cursor == 0 ? 0 : m.cursor - 1;
-        }
-        break;
-      case 9:
-        ASSERT_EQ(list.remove_from_tail(), n == 0 ? nullptr : m.items.back());
-        if (n != 0) {
-          m.items.pop_back();
-          m.cursor = std::min(m.cursor, n - 1);
-        }
-        break;
-      case 10:
-        if (rng() % 20 == 0) {
-          list.remove_all();
-          m.items.clear();
-          m.cursor = 0;
-        }
-        break;
-      default: {
-        ZAND_OBJ_LIST copy(list);
-        list = copy;
-        m.cursor = 0;
-        break;
-      }
-    }
-    ASSERT_EQ(list.size(), static_cast<int>(m.items.size()));
-    ASSERT_EQ(list.is_empty(), m.items.empty());
-    ASSERT_EQ(list.get_head(), m.items.empty() ? nullptr : m.items.front());
-    ASSERT_EQ(list.get_tail(), m.items.empty() ? nullptr : m.items.back());
-  }
 }
 
 }  // namespace
