@@ -2,5 +2,6 @@
 # on) and UndefinedBehaviorSanitizer, any finding fatal.
 set -euo pipefail
 source scripts/common.sh
-ensure_packages cmake ninja-build clang libclang-rt-14-dev libgtest-dev libgmock-dev
+# The benchmarks are built too, and run once each at their smallest size.
+ensure_packages cmake ninja-build clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libabsl-dev
 build_and_test_preset asan

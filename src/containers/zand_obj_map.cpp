@@ -2,6 +2,7 @@
 #include "zand_stl/zand_obj_map.h"
 
 #include <cstdint>
+#include <iterator>
 
 ZAND_OBJ_MAP::ZAND_OBJ_MAP(int /*ignored_size_hint*/)
     : m_cursor(m_table.first()) {}
@@ -30,12 +31,9 @@ ZAND_OBJ_MAP& ZAND_OBJ_MAP::operator=(const ZAND_OBJ_MAP& other) {
 ZAND_OBJ_MAP::~ZAND_OBJ_MAP() = default;
 
 bool ZAND_OBJ_MAP::set_at(const std::string& key, ZAND_OBJ* value) {
-  const std::uint64_t hash = zand_internal::OBJ_HASH_TABLE::key_hash(key);
-  const auto found = m_table.find_hashed(key, hash);
-  if (found != m_table.end()) {
-    found->value = value;
-  } else {
-    m_table.insert_hashed(key, hash, value);
+  const auto [entry, inserted] = m_table.find_or_insert(key, value);
+  if (!inserted) {
+    entry->value = value;
   }
   return true;
 }
@@ -51,9 +49,16 @@ ZAND_OBJ* ZAND_OBJ_MAP::get_next_entry(std::string& key) {
   if (m_cursor == m_table.end()) {
     return nullptr;
   }
-  key = m_cursor->key;
-  ZAND_OBJ* value = m_cursor->value;
-  ++m_cursor;
+  // The next entry is asked for before this key is copied, so that in a
+  // large map, whose entries lie scattered in memory, the two loads overlap.
+  const auto entry = m_cursor;
+  const auto next = std::next(entry);
+  if (next != m_table.end()) {
+    __builtin_prefetch(&*next);
+  }
+  key = entry->key;  // reuses the caller's capacity
+  ZAND_OBJ* value = entry->value;
+  m_cursor = next;
   return value;
 }
 

@@ -76,6 +76,91 @@ TEST(ObjHashTableKeys, OrderFoldsOnlyTheAsciiLettersAndStopsAtZero) {
   }
 }
 
+// The key functions read eight bytes at a time; these compare them with the
+// plain byte-at-a-time definitions. Every byte value at every place of keys
+// up to three words long, so that each byte passes through each lane of a
+// word, the word-crossing tails and the short-key loads. Keys are made with
+// exactly their own length of storage, so that reading past the terminating
+// zero is caught by AddressSanitizer.
+TEST(ObjHashTableKeys, WordWideHashAndOrderMatchTheByteDefinitions) {
+  const std::string base = "Az_Zq09@[`{\x80\xFFmN";
+  for (std::size_t length = 1; length <= 24; ++length) {
+    std::string key(length, ' ');
+    for (std::size_t i = 0; i < length; ++i) {
+      key[i] = base[i % base.size()];
+    }
+    const std::string unchanged(key.data(), key.size());
+    for (std::size_t at = 0; at < length; ++at) {
+      for (int c = 0; c < 256; ++c) {
+        key[at] = static_cast<char>(c);
+        const std::string exact(key.data(), key.size());
+        ASSERT_EQ(OBJ_HASH_TABLE::key_hash(exact), zand_test::model_hash(exact))
+            << length << " " << at << " " << c;
+        const bool less =
+            zand_test::folded_key(exact) < zand_test::folded_key(unchanged);
+        const bool greater =
+            zand_test::folded_key(unchanged) < zand_test::folded_key(exact);
+        ASSERT_EQ(OBJ_HASH_TABLE::key_less(exact, unchanged), less)
+            << length << " " << at << " " << c;
+        ASSERT_EQ(OBJ_HASH_TABLE::key_less(unchanged, exact), greater)
+            << length << " " << at << " " << c;
+      }
+      key[at] = unchanged[at];
+    }
+  }
+}
+
+// Random keys rich in zero bytes, letters of both cases and bytes from 0x80
+// up, paired with a near copy (other case, one byte changed, cut short or
+// lengthened) so that comparisons run over several words.
+TEST(ObjHashTableKeys, WordWideFunctionsAgreeOnRandomKeysWithZeroBytes) {
+  std::mt19937 rng(77);
+  const std::string alphabet = "aAzZ@[`{\x7F\x80\xC1\xDA\xFF"s + '\0';
+  const auto random_byte = [&] {
+    return rng() % 2 == 0 ? alphabet[rng() % alphabet.size()]
+                          : static_cast<char>(rng() % 256);
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::string a(rng() % 41, ' ');
+    for (char& c : a) {
+      c = random_byte();
+    }
+    std::string b = a;
+    for (char& c : b) {
+      if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z' && rng() % 2 == 0) {
+        c = static_cast<char>(c ^ 0x20);
+      }
+    }
+    switch (rng() % 4) {
+      case 0:
+        if (!b.empty()) {
+          b[rng() % b.size()] = random_byte();
+        }
+        break;
+      case 1:
+        b.resize(rng() % (b.size() + 1));
+        break;
+      case 2:
+        b += random_byte();
+        break;
+      default:
+        break;
+    }
+    const std::string ka(a.data(), a.size());
+    const std::string kb(b.data(), b.size());
+    const std::string fa = zand_test::folded_key(ka);
+    const std::string fb = zand_test::folded_key(kb);
+    ASSERT_EQ(OBJ_HASH_TABLE::key_hash(ka), zand_test::model_hash(ka));
+    ASSERT_EQ(OBJ_HASH_TABLE::key_hash(kb), zand_test::model_hash(kb));
+    ASSERT_EQ(OBJ_HASH_TABLE::key_less(ka, kb), fa < fb) << round;
+    ASSERT_EQ(OBJ_HASH_TABLE::key_less(kb, ka), fb < fa) << round;
+    // A lookup compares the sought key with the stored ones its own way.
+    OBJ_HASH_TABLE table;
+    table.insert_entry(ka, nullptr);
+    ASSERT_EQ(table.find_entry(kb) != table.end(), fa == fb) << round;
+  }
+}
+
 TEST(ObjHashTableShape, GrowsOneBucketPerFourEntries) {
   OBJ_HASH_TABLE table;
   expect_shape(table, 1, 1, 9);
@@ -152,9 +237,19 @@ TEST(ObjHashTableProperty, EveryInsertionKeepsTheInvariantsAndModelOrder) {
     for (int i = 0; i < n; ++i) {
       inserted.push_back(random_key(rng));
       // As the map does: insert only what find_entry reports absent, since
-      // insert_entry's growth step runs before it looks for the key.
-      if (table.find_entry(inserted.back()) == table.end()) {
-        table.insert_entry(inserted.back(), nullptr);
+      // insert_entry's growth step runs before it looks for the key; or
+      // both in one call, which must come to the same.
+      const auto found = table.find_entry(inserted.back());
+      if (round % 2 == 0) {
+        if (found == table.end()) {
+          table.insert_entry(inserted.back(), nullptr);
+        }
+      } else {
+        const auto result = table.find_or_insert(inserted.back(), nullptr);
+        ASSERT_EQ(result.second, found == table.end());
+        if (!result.second) {
+          ASSERT_EQ(result.first, found);
+        }
       }
       EXPECT_TABLE_VALID(table);
     }

@@ -84,6 +84,46 @@ TEST(StringUtils, RandomStringsAgainstTheModel) {
   }
 }
 
+// The trims skip runs eight bytes at a time: a stopping byte of every value
+// at every place of runs up to three words long, on both sides, and long
+// random runs.
+TEST(StringUtils, LongRunsAgainstTheModel) {
+  const std::string spaces =
+      kWhitespace + kWhitespace + kWhitespace + kWhitespace;  // 24 bytes
+  for (std::size_t length = 1; length <= 24; ++length) {
+    for (std::size_t at = 0; at < length; ++at) {
+      for (int b = 0; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        std::string run = spaces.substr(24 - length);
+        run[at] = c;
+        SCOPED_TRACE(std::to_string(length) + " " + std::to_string(at) + " " +
+                     std::to_string(b));
+        ASSERT_EQ(trim_left(run), model_trim_left(run, kWhitespace));
+        ASSERT_EQ(trim_right(run), model_trim_right(run, kWhitespace));
+        for (const char t : {'\0', 'x', '\xFF'}) {
+          std::string same(length, t);
+          same[at] = c;
+          const std::string one(1, t);
+          ASSERT_EQ(trim_left_char(same, t), model_trim_left(same, one));
+          ASSERT_EQ(trim_right_char(same, t), model_trim_right(same, one));
+        }
+      }
+    }
+  }
+  std::mt19937 rng(7);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    while (text.size() < 200) {
+      const std::size_t run = rng() % 40;
+      for (std::size_t i = 0; i < run; ++i) {
+        text += kWhitespace[rng() % kWhitespace.size()];
+      }
+      text += static_cast<char>(rng() % 256);
+    }
+    expect_model(text, text[rng() % text.size()]);
+  }
+}
+
 TEST(StringUtils, Examples) {
   const std::string empty;
   EXPECT_EQ(to_lower_case(empty), "");

@@ -90,6 +90,12 @@ class OBJ_HASH_TABLE {
   std::pair<Position, bool> insert_hashed(const std::string& key,
                                           std::uint64_t hash, ZAND_OBJ* value);
 
+  // find_entry, then insert_entry when the key is absent, as one call that
+  // hashes the key once and, unless the table grows, scans its bucket once.
+  // Returns what the call that ran returned; failures as insert_entry.
+  std::pair<Position, bool> find_or_insert(const std::string& key,
+                                           ZAND_OBJ* value);
+
   // Frees every entry and returns to the initial state. The end element,
   // and so end(), stays valid.
   void clear_entries() noexcept;
@@ -117,7 +123,12 @@ class OBJ_HASH_TABLE {
 #endif
 
  private:
-  void add_bucket();
+  std::uint64_t add_bucket();  // returns the bucket it split
+  std::pair<Position, bool> place_in_bucket(const std::string& key,
+                                            std::uint64_t b) const noexcept;
+  // Links the one entry of `made` into bucket b before `before`; raises the
+  // length error first when the table is full.
+  Position link_entry(Chain& made, std::uint64_t b, Position before);
 
   // The entry chain; its sentinel is the end element and it keeps the count.
   Chain m_chain;

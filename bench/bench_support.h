@@ -1,0 +1,66 @@
+// Helpers shared by the benchmark programs: deterministic inputs, a per-thread
+// CPU clock for timing by hand, and the per-operation figures every
+// benchmark reports.
+#ifndef ZAND_STL_BENCH_BENCH_SUPPORT_H
+#define ZAND_STL_BENCH_BENCH_SUPPORT_H
+
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace zand_bench {
+
+// Every input comes from this generator with a fixed seed. Only its raw
+// output is used (the standard fixes that sequence; it leaves the
+// distributions' algorithms open), so the inputs are the same everywhere.
+class Rng {
+ public:
+  explicit Rng(std::uint64_t seed) : m_engine(seed) {}
+
+  std::uint64_t next() { return m_engine(); }
+
+  // A number from 0 to n - 1 (a slight bias is of no concern here).
+  std::size_t below(std::size_t n) {
+    return static_cast<std::size_t>(next() % n);
+  }
+
+  template <typename T>
+  void shuffle(std::vector<T>& items) {
+    for (std::size_t i = items.size(); i > 1; --i) {
+      std::swap(items[i - 1], items[below(i)]);
+    }
+  }
+
+ private:
+  std::mt19937_64 m_engine;
+};
+
+// The calling thread's CPU time in seconds. A machine shared with other
+// work stretches wall-clock times; the CPU time of the measured thread is
+// what the benchmark library itself reports by default.
+inline double thread_cpu_seconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) +
+         static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// Reports `ops_per_iteration` operations per iteration: items_per_second,
+// and ns_per_op (time per operation; in the JSON output in seconds).
+inline void report_ops(benchmark::State& state, std::size_t ops_per_iteration) {
+  const auto ops = static_cast<double>(ops_per_iteration);
+  state.SetItemsProcessed(state.iterations() *
+                          static_cast<std::int64_t>(ops_per_iteration));
+  state.counters["ns_per_op"] =
+      benchmark::Counter(ops, benchmark::Counter::kIsIterationInvariantRate |
+                                  benchmark::Counter::kInvert);
+}
+
+}  // namespace zand_bench
+
+#endif  // ZAND_STL_BENCH_BENCH_SUPPORT_H

@@ -1,0 +1,138 @@
+// ZAND_FILE::read_string over a file of 80-byte lines, against a raw fgets
+// loop with a buffer of the same 2048 bytes and std::getline on an
+// std::ifstream. One operation is one line read.
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+#include "bench_support.h"
+#include "zand_stl/zand_file.h"
+
+namespace {
+
+using zand_bench::report_ops;
+using zand_bench::Rng;
+
+constexpr std::size_t kLineBytes = 80;
+
+// A file of `mebibytes` MiB of 80-byte lines (79 printable bytes and a line
+// feed) in a directory of its own, removed with it when this goes away.
+class LinesFile {
+ public:
+  explicit LinesFile(std::size_t mebibytes) {
+    const auto base = std::filesystem::temp_directory_path();
+    Rng rng(reinterpret_cast<std::uintptr_t>(this) ^ 0x5eed);
+    do {
+      m_dir = base / ("zand_stl_bench_" + std::to_string(rng.next()));
+    } while (!std::filesystem::create_directory(m_dir));
+    m_path = (m_dir / "lines.txt").string();
+
+    std::string line(kLineBytes, '\n');
+    std::ofstream out(m_path, std::ios::binary);
+    m_lines = mebibytes * 1024 * 1024 / kLineBytes;
+    Rng text(3);
+    for (std::size_t i = 0; i < m_lines; ++i) {
+      for (std::size_t j = 0; j + 1 < kLineBytes; ++j) {
+        line[j] = static_cast<char>(' ' + text.below(95));
+      }
+      out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    }
+  }
+  ~LinesFile() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
+  }
+  LinesFile(const LinesFile&) = delete;
+  LinesFile& operator=(const LinesFile&) = delete;
+
+  const std::string& path() const { return m_path; }
+  std::size_t lines() const { return m_lines; }
+
+ private:
+  std::filesystem::path m_dir;
+  std::string m_path;
+  std::size_t m_lines = 0;
+};
+
+std::size_t read_with_zand_file(const std::string& path) {
+  ZAND_FILE file;
+  if (!file.open_file(path, ZAND_FILE::OPEN_READ_ONLY)) {
+    return 0;
+  }
+  std::size_t lines = 0;
+  std::string line;
+  while (file.read_string(line)) {
+    ++lines;
+  }
+  file.close_file();
+  return lines;
+}
+
+std::size_t read_with_fgets(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (file == nullptr) {
+    return 0;
+  }
+  std::size_t lines = 0;
+  char buffer[2048];
+  while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
+    ++lines;
+  }
+  std::fclose(file);
+  return lines;
+}
+
+std::size_t read_with_getline(const std::string& path) {
+  std::ifstream in(path);
+  std::size_t lines = 0;
+  std::string line;
+  while (std::getline(in, line)) {
+    ++lines;
+  }
+  return lines;
+}
+
+void read_lines(benchmark::State& state,
+                std::size_t (*reader)(const std::string&)) {
+  const LinesFile file(static_cast<std::size_t>(state.range(0)));
+  if (reader(file.path()) != file.lines()) {  // also brings it into the cache
+    state.SkipWithError("the reader did not see every line");
+    return;
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(reader(file.path()));
+  }
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<std::int64_t>(file.lines() * kLineBytes));
+  report_ops(state, file.lines());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::pair<const char*, std::size_t (*)(const std::string&)> rows[] = {
+      {"lines/zand_read_string", read_with_zand_file},
+      {"lines/fgets", read_with_fgets},
+      {"lines/getline", read_with_getline}};
+  for (const auto& row : rows) {
+    // Sizes in MiB: 64 is the measurement, 1 the quick check.
+    benchmark::RegisterBenchmark(row.first, read_lines, row.second)
+        ->Arg(1)
+        ->Arg(64)
+        ->Unit(benchmark::kMillisecond);
+  }
+
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
