@@ -44,11 +44,6 @@ TEST(ObjHashTableKeys, GoldenHashes) {
   EXPECT_EQ(OBJ_HASH_TABLE::key_hash("\xE9"), 0xFFFFFFFFFFFFFFE9U);
   EXPECT_EQ(OBJ_HASH_TABLE::key_hash(""), 0U);
   EXPECT_EQ(OBJ_HASH_TABLE::key_hash("ab\0cd"s), 1747U);
-  // Every single byte against the plain definition.
-  for (int c = 1; c < 256; ++c) {
-    const std::string key(1, static_cast<char>(c));
-    EXPECT_EQ(OBJ_HASH_TABLE::key_hash(key), zand_test::model_hash(key)) << c;
-  }
 }
 
 TEST(ObjHashTableKeys, OrderFoldsOnlyTheAsciiLettersAndStopsAtZero) {
@@ -64,16 +59,6 @@ TEST(ObjHashTableKeys, OrderFoldsOnlyTheAsciiLettersAndStopsAtZero) {
   EXPECT_TRUE(less("\x7F", "\x80"));
   EXPECT_FALSE(less("ab\0cd"s, "AB"));
   EXPECT_FALSE(less("AB", "ab\0cd"s));
-  // All pairs of single bytes against the unsigned, folded comparison.
-  for (int a = 0; a < 256; ++a) {
-    for (int b = 0; b < 256; ++b) {
-      const std::string ka(1, static_cast<char>(a));
-      const std::string kb(1, static_cast<char>(b));
-      ASSERT_EQ(less(ka, kb),
-                zand_test::folded_key(ka) < zand_test::folded_key(kb))
-          << a << " " << b;
-    }
-  }
 }
 
 // The key functions read eight bytes at a time; these compare them with the
@@ -131,20 +116,13 @@ TEST(ObjHashTableKeys, WordWideFunctionsAgreeOnRandomKeysWithZeroBytes) {
         c = static_cast<char>(c ^ 0x20);
       }
     }
-    switch (rng() % 4) {
-      case 0:
-        if (!b.empty()) {
-          b[rng() % b.size()] = random_byte();
-        }
-        break;
-      case 1:
-        b.resize(rng() % (b.size() + 1));
-        break;
-      case 2:
-        b += random_byte();
-        break;
-      default:
-        break;
+    const unsigned change = rng() % 4;
+    if (change == 0 && !b.empty()) {
+      b[rng() % b.size()] = random_byte();
+    } else if (change == 1) {
+      b.resize(rng() % (b.size() + 1));
+    } else if (change == 2) {
+      b += random_byte();
     }
     const std::string ka(a.data(), a.size());
     const std::string kb(b.data(), b.size());
@@ -255,8 +233,10 @@ TEST(ObjHashTableProperty, EveryInsertionKeepsTheInvariantsAndModelOrder) {
     }
     ASSERT_EQ(chain_keys(table), zand_test::model_walk(inserted)) << round;
 
+    // Into a larger table (17 slots): the copy takes the source's shape,
+    // 9 slots included.
     OBJ_HASH_TABLE copy;
-    for (int i = 0; i < 70; ++i) {  // a larger destination: 17 slots
+    for (int i = 0; i < 70; ++i) {
       copy.insert_entry(std::to_string(i), nullptr);
     }
     copy.copy_from(table);
@@ -264,26 +244,6 @@ TEST(ObjHashTableProperty, EveryInsertionKeepsTheInvariantsAndModelOrder) {
     EXPECT_EQ(chain_keys(copy), chain_keys(table));
     expect_shape(copy, table.bucket_count(), table.mask(), table.slot_count());
   }
-}
-
-TEST(ObjHashTableCopy, CopyOfANineSlotTableIntoASeventeenSlotOne) {
-  OBJ_HASH_TABLE source;
-  OBJ_HASH_TABLE target;
-  for (int i = 0; i < 40; ++i) {
-    target.insert_entry("t" + std::to_string(i), nullptr);
-  }
-  ASSERT_EQ(target.slot_count(), 17U);
-  target.copy_from(source);
-  EXPECT_TABLE_VALID(target);
-  expect_shape(target, 1, 1, 9);
-  EXPECT_EQ(target.first(), target.end());
-  target.insert_entry("x", nullptr);
-  EXPECT_EQ(target.entry_count(), 1U);
-}
-
-TEST(ObjHashTableLimits, LimitsAreTheDocumentedOnes) {
-  EXPECT_EQ(OBJ_HASH_TABLE::kMaxEntries, 384307168202282325U);
-  EXPECT_EQ(OBJ_HASH_TABLE::kMaxSlots, 2305843009213693951U);
 }
 
 }  // namespace
