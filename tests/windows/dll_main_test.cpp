@@ -13,15 +13,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved);
 namespace {
 
 TEST(DllMain, SucceedsForEveryReasonWhateverTheLoaderAnswers) {
-  // This program's own module carries thread-local storage, as every
-  // MinGW-built module does, so the loader refuses the request for it; a
-  // null handle names no module at all. Neither may fail a load.
+  // This program's module carries thread-local storage, as every MinGW-built
+  // module does, so the loader refuses the request for it; a null handle
+  // names no module at all. Neither may fail a load.
   const HINSTANCE own = GetModuleHandleW(nullptr);
   ASSERT_NE(own, nullptr);
   for (HINSTANCE module : {own, HINSTANCE{nullptr}}) {
-    for (DWORD reason : {DWORD{DLL_PROCESS_ATTACH}, DWORD{DLL_PROCESS_DETACH},
-                         DWORD{DLL_THREAD_ATTACH}, DWORD{DLL_THREAD_DETACH},
-                         DWORD{4}, DWORD{0xFFFFFFFF}}) {
+    for (DWORD reason : {0UL, 1UL, 2UL, 3UL, 0xFFFFFFFFUL}) {
       SCOPED_TRACE(reason);
       EXPECT_EQ(DllMain(module, reason, nullptr), TRUE);
     }
