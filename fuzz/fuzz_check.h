@@ -1,8 +1,11 @@
-// The fuzzers' one assertion: a broken promise aborts, which libFuzzer
-// reports as a crash and saves the input that caused it.
+// What the fuzz targets share: FUZZ_CHECK, whose failure aborts, which
+// libFuzzer reports as a crash, saving the input; and Bytes, which reads the
+// input front to back as small numbers, 0 past its end.
 #ifndef ZAND_STL_FUZZ_FUZZ_CHECK_H
 #define ZAND_STL_FUZZ_FUZZ_CHECK_H
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,5 +17,19 @@
       std::abort();                                                         \
     }                                                                       \
   } while (false)
+
+struct Bytes {
+  const std::uint8_t* at;
+  const std::uint8_t* end;
+
+  bool more() const { return at != end; }
+  std::size_t below(std::size_t n) { return more() ? *at++ % n : 0; }
+
+  template <typename T, std::size_t N>
+  T* pick(T (&pool)[N]) {  // one of the pool, or null
+    const std::size_t i = below(N + 1);
+    return i == N ? nullptr : &pool[i];
+  }
+};
 
 #endif  // ZAND_STL_FUZZ_FUZZ_CHECK_H

@@ -3,7 +3,6 @@
 // promised with nothing leaked.
 #include <gtest/gtest.h>
 
-#include <new>
 #include <vector>
 
 #include "support/counted_obj.h"
@@ -12,45 +11,41 @@
 
 namespace {
 
-using zand_test::CountedObj;
-using zand_test::fails_at;
-using zand_test::live_allocations;
-using zand_test::report_sweep;
-using zand_test::sweep_allocation_failures;
+using namespace zand_test;
+
+CountedObj objs[4];
+
+void fill(ZAND_OBJ_LIST& list, int n) {
+  for (int i = 0; i < n; ++i) {
+    list.add_at_tail(&objs[i]);
+  }
+}
 
 std::vector<ZAND_OBJ*> contents(const ZAND_OBJ_LIST& list) {
-  ZAND_OBJ_LIST walker(list);
-  std::vector<ZAND_OBJ*> out;
-  while (!walker.is_empty()) {
-    out.push_back(walker.remove_from_head());
+  ZAND_OBJ_LIST copy(list);  // its cursor at the head
+  std::vector<ZAND_OBJ*> out(static_cast<std::size_t>(copy.size()));
+  for (ZAND_OBJ*& p : out) {
+    p = copy.get_next_value();
   }
   return out;
 }
 
-void fill(ZAND_OBJ_LIST& list, std::vector<CountedObj>& objs) {
-  for (CountedObj& obj : objs) {
-    list.add_at_tail(&obj);
-  }
-}
-
 TEST(ObjListAllocation, FailedAdditionsLeaveTheListUnchanged) {
-  std::vector<CountedObj> objs(3);
-  CountedObj extra;
   for (bool at_head : {true, false}) {
     const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
       ZAND_OBJ_LIST list;
-      fill(list, objs);
+      fill(list, 3);
       list.reset_head_position();
       list.get_next_value();
-      const auto before = contents(list);
       const std::size_t live = live_allocations();
       const bool failed = fails_at(k, [&] {
-        at_head ? list.add_at_head(&extra) : list.add_at_tail(&extra);
+        at_head ? list.add_at_head(&objs[3]) : list.add_at_tail(&objs[3]);
       });
       if (failed) {
         EXPECT_EQ(live_allocations(), live);
-        EXPECT_EQ(contents(list), before);
-        EXPECT_EQ(list.get_prev_value(), before[0]);  // cursor untouched
+        EXPECT_EQ(contents(list),
+                  (std::vector<ZAND_OBJ*>{&objs[0], &objs[1], &objs[2]}));
+        EXPECT_EQ(list.get_prev_value(), &objs[0]);  // the cursor untouched
       }
       return failed;
     });
@@ -59,44 +54,33 @@ TEST(ObjListAllocation, FailedAdditionsLeaveTheListUnchanged) {
   }
 }
 
-TEST(ObjListAllocation, FailedCopyConstructionLeaksNothing) {
-  std::vector<CountedObj> objs(5);
+TEST(ObjListAllocation, FailedCopiesLeakNothingAndLeaveTargetsEmpty) {
   ZAND_OBJ_LIST source;
-  fill(source, objs);
-  const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+  fill(source, 4);
+  std::size_t points = sweep_allocation_failures([&](std::size_t k) {
     const std::size_t live = live_allocations();
     const bool failed = fails_at(k, [&] { ZAND_OBJ_LIST copy(source); });
     EXPECT_EQ(live_allocations(), live);
     return failed;
   });
-  EXPECT_EQ(report_sweep("list copy constructor, 5 elements", points),
-            objs.size());
-  EXPECT_EQ(source.size(), 5);
-}
+  EXPECT_EQ(report_sweep("list copy constructor, 4 elements", points), 4U);
 
-TEST(ObjListAllocation, FailedAssignmentLeavesTheTargetEmpty) {
-  std::vector<CountedObj> objs(4);
-  std::vector<CountedObj> old(2);
-  ZAND_OBJ_LIST source;
-  fill(source, objs);
-  const int alive = CountedObj::alive;
-  const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+  points = sweep_allocation_failures([&](std::size_t k) {
     ZAND_OBJ_LIST target;
-    fill(target, old);
+    fill(target, 2);
     const std::size_t live = live_allocations();
     const bool failed = fails_at(k, [&] { target = source; });
     if (failed) {
       EXPECT_TRUE(target.is_empty());
       EXPECT_EQ(target.get_next_value(), nullptr);
-      EXPECT_EQ(live_allocations(), live - old.size());
+      EXPECT_EQ(live_allocations(), live - 2);
     } else {
       EXPECT_EQ(contents(target), contents(source));
     }
     return failed;
   });
-  EXPECT_EQ(report_sweep("list assignment, 4 elements over 2", points),
-            objs.size());
-  EXPECT_EQ(CountedObj::alive, alive);
+  EXPECT_EQ(report_sweep("list assignment, 4 elements over 2", points), 4U);
+  EXPECT_EQ(source.size(), 4);
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
 // ZAND_OBJ_MAP and its table when memory runs out: every allocation point of
-// an insertion (with and without a lengthened slot table), a copy and an
-// assignment is failed in turn.
+// an insertion (with and without a lengthened slot table), a copy, an
+// assignment and a key handed out is failed in turn.
 #include <gtest/gtest.h>
 
-#include <new>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "support/counted_obj.h"
@@ -16,26 +14,20 @@
 namespace {
 
 using zand_internal::OBJ_HASH_TABLE;
-using zand_test::CountedObj;
-using zand_test::fails_at;
-using zand_test::live_allocations;
-using zand_test::report_sweep;
-using zand_test::sweep_allocation_failures;
+using namespace zand_test;
 
 // Long enough that every key copy is an allocation of its own.
 std::string long_key(int i) {
   return "a key too long for the small-string buffer #" + std::to_string(i);
 }
 
-std::vector<std::pair<std::string, ZAND_OBJ*>> walk(ZAND_OBJ_MAP& map) {
-  std::vector<std::pair<std::string, ZAND_OBJ*>> out;
+std::vector<std::string> walk_keys(ZAND_OBJ_MAP& map) {
+  std::vector<std::string> keys(static_cast<std::size_t>(map.size()));
   map.reset_iterator();
-  std::string key;
-  for (int n = map.size(); n > 0; --n) {
-    ZAND_OBJ* value = map.get_next_entry(key);
-    out.emplace_back(key, value);
+  for (std::string& key : keys) {
+    map.get_next_entry(key);
   }
-  return out;
+  return keys;
 }
 
 void fill(ZAND_OBJ_MAP& map, int n) {
@@ -47,17 +39,17 @@ void fill(ZAND_OBJ_MAP& map, int n) {
 TEST(ObjMapAllocation, FailedInsertionChangesNothing) {
   // 4 entries: the insertion splits a bucket; 32: it also lengthens the
   // slot table from 9 to 17 slots.
+  const std::string key = long_key(1000);
   for (const int present : {0, 4, 32}) {
     const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
       ZAND_OBJ_MAP map;
       fill(map, present);
-      const auto before = walk(map);
-      const std::string key = long_key(1000);
+      const auto before = walk_keys(map);
       const std::size_t live = live_allocations();
       const bool failed = fails_at(k, [&] { map.set_at(key, nullptr); });
       if (failed) {
         EXPECT_EQ(live_allocations(), live);
-        EXPECT_EQ(walk(map), before);
+        EXPECT_EQ(walk_keys(map), before);
       }
       return failed;
     });
@@ -68,28 +60,10 @@ TEST(ObjMapAllocation, FailedInsertionChangesNothing) {
   }
 }
 
-TEST(ObjHashTableAllocation, FailedInsertionKeepsTheInvariants) {
-  const std::string key = long_key(99);
-  const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
-    OBJ_HASH_TABLE table;
-    for (int i = 0; i < 32; ++i) {
-      table.insert_entry(long_key(i), nullptr);
-    }
-    const bool failed = fails_at(k, [&] { table.insert_entry(key, nullptr); });
-#ifndef NDEBUG
-    EXPECT_EQ(table.invariant_violation(), "");
-#endif
-    EXPECT_EQ(table.entry_count(), failed ? 32U : 33U);
-    EXPECT_EQ(table.bucket_count(), failed ? 8U : 9U);
-    return failed;
-  });
-  EXPECT_EQ(report_sweep("insert_entry with a longer slot table", points), 3U);
-}
-
-TEST(ObjMapAllocation, FailedCopyConstructionLeaksNothing) {
+TEST(ObjMapAllocation, FailedCopiesLeakNothingAndLeaveTargetsEmpty) {
   ZAND_OBJ_MAP source;
   fill(source, 40);
-  const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+  std::size_t points = sweep_allocation_failures([&](std::size_t k) {
     const std::size_t live = live_allocations();
     const bool failed = fails_at(k, [&] { ZAND_OBJ_MAP copy(source); });
     EXPECT_EQ(live_allocations(), live);
@@ -99,13 +73,9 @@ TEST(ObjMapAllocation, FailedCopyConstructionLeaksNothing) {
   // an entry and a key copy for each of the 40 entries.
   EXPECT_EQ(report_sweep("map copy constructor, 40 entries", points),
             2U + 2 * 40U);
-}
 
-TEST(ObjMapAllocation, FailedAssignmentLeavesAValidEmptyMap) {
-  ZAND_OBJ_MAP source;
-  fill(source, 40);
   const std::size_t baseline = live_allocations();
-  const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+  points = sweep_allocation_failures([&](std::size_t k) {
     bool failed = false;
     {
       ZAND_OBJ_MAP target;
@@ -116,10 +86,10 @@ TEST(ObjMapAllocation, FailedAssignmentLeavesAValidEmptyMap) {
         std::string key = "kept";
         EXPECT_EQ(target.get_next_entry(key), nullptr);
         EXPECT_EQ(key, "kept");
-        fill(target, 50);  // still a working map
+        fill(target, 50);  // a valid empty map
         EXPECT_EQ(target.size(), 50);
       } else {
-        EXPECT_EQ(walk(target), walk(source));
+        EXPECT_EQ(walk_keys(target), walk_keys(source));
       }
     }
     EXPECT_EQ(live_allocations(), baseline);
@@ -130,12 +100,12 @@ TEST(ObjMapAllocation, FailedAssignmentLeavesAValidEmptyMap) {
 }
 
 TEST(ObjMapAllocation, FailedKeyAssignmentLeavesTheCursorInPlace) {
-  std::vector<CountedObj> objs(3);
+  CountedObj objs[3];
   ZAND_OBJ_MAP map;
-  for (std::size_t i = 0; i < objs.size(); ++i) {
-    map.set_at(long_key(static_cast<int>(i)), &objs[i]);
+  for (int i = 0; i < 3; ++i) {
+    map.set_at(long_key(i), &objs[i]);
   }
-  const auto entries = walk(map);
+  const auto keys = walk_keys(map);
   const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
     map.reset_iterator();
     std::string key;
@@ -145,34 +115,51 @@ TEST(ObjMapAllocation, FailedKeyAssignmentLeavesTheCursorInPlace) {
     const bool failed = fails_at(k, [&] { map.get_next_entry(fresh); });
     EXPECT_EQ(live_allocations(), live + (failed ? 0 : 1));
     if (failed) {  // the second entry is still the next one
-      EXPECT_EQ(map.get_next_entry(fresh), entries[1].second);
+      EXPECT_EQ(map.get_next_entry(fresh), map.look_up(keys[1]));
     }
-    EXPECT_EQ(fresh, entries[1].first);
-    EXPECT_EQ(map.get_next_entry(key), entries[2].second);
+    EXPECT_EQ(fresh, keys[1]);
+    EXPECT_EQ(map.get_next_entry(key), map.look_up(keys[2]));
     return failed;
   });
   EXPECT_EQ(report_sweep("get_next_entry", points), 1U);
 }
 
-TEST(ObjHashTableAllocation, FailedCopyLeavesAValidEmptyTable) {
+#ifndef NDEBUG
+#define EXPECT_TABLE_VALID(table) \
+  EXPECT_EQ((table).invariant_violation(), std::string())
+#else
+#define EXPECT_TABLE_VALID(table) (void)(table)
+#endif
+
+TEST(ObjHashTableAllocation, FailuresKeepTheInvariants) {
   OBJ_HASH_TABLE source;
   for (int i = 0; i < 40; ++i) {
     source.insert_entry(long_key(i), nullptr);
   }
-  const std::size_t points = sweep_allocation_failures([&](std::size_t k) {
+  std::size_t points = sweep_allocation_failures([&](std::size_t k) {
     OBJ_HASH_TABLE target;
     target.insert_entry(long_key(7), nullptr);
     const bool failed = fails_at(k, [&] { target.copy_from(source); });
-    if (failed) {
-      EXPECT_EQ(target.entry_count(), 0U);
-      EXPECT_EQ(target.first(), target.end());
-    }
-#ifndef NDEBUG
-    EXPECT_EQ(target.invariant_violation(), "");
-#endif
+    EXPECT_TABLE_VALID(target);
+    EXPECT_EQ(target.entry_count(), failed ? 0U : 40U);
+    EXPECT_EQ(target.first() == target.end(), failed);
     return failed;
   });
   EXPECT_EQ(report_sweep("copy_from, 40 entries", points), 1U + 2 * 40U);
+
+  const std::string key = long_key(99);
+  points = sweep_allocation_failures([&](std::size_t k) {
+    OBJ_HASH_TABLE table;
+    for (int i = 0; i < 32; ++i) {
+      table.insert_entry(long_key(i), nullptr);
+    }
+    const bool failed = fails_at(k, [&] { table.insert_entry(key, nullptr); });
+    EXPECT_TABLE_VALID(table);
+    EXPECT_EQ(table.entry_count(), failed ? 32U : 33U);
+    EXPECT_EQ(table.bucket_count(), failed ? 8U : 9U);
+    return failed;
+  });
+  EXPECT_EQ(report_sweep("insert_entry with a longer slot table", points), 3U);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// A ZAND_OBJ whose instances count themselves, so a test can prove that no
-// container operation ever destroys (or copies) a caller's object.
+// A ZAND_OBJ whose instances count themselves, so that a test can prove that
+// no container operation destroys (or copies) a caller's object.
 #ifndef ZAND_STL_TESTS_SUPPORT_COUNTED_OBJ_H
 #define ZAND_STL_TESTS_SUPPORT_COUNTED_OBJ_H
 
@@ -15,7 +15,6 @@ class CountedObj : public ZAND_OBJ {
   }
   CountedObj& operator=(const CountedObj& other) = default;
   ~CountedObj() override { --alive; }
-
   int id() const { return m_id; }
 
   static inline int alive = 0;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace zand_test {
@@ -17,12 +17,9 @@ namespace zand_test {
 // the same key exactly when these are equal, and std::string compares its
 // bytes as unsigned values, which is the map's key order.
 inline std::string folded_key(const std::string& key) {
-  std::string out;
-  for (char c : key) {
-    if (c == '\0') {
-      break;
-    }
-    out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  std::string out = key.substr(0, key.find('\0'));
+  for (char& c : out) {
+    c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
   }
   return out;
 }
@@ -62,18 +59,17 @@ inline std::vector<std::string> model_walk(
     first_form.emplace(folded_key(key), key);
   }
   const TableShape shape = model_shape(first_form.size());
-  std::vector<std::tuple<std::uint64_t, std::string, std::string>> rows;
-  for (const auto& [folded, stored] : first_form) {
+  std::map<std::pair<std::uint64_t, std::string>, std::string> rows;
+  for (const auto& [folded, stored] : first_form) {  // by bucket, then key
     std::uint64_t b = model_hash(stored) & shape.mask;
     if (b >= shape.bucket_count) {
       b -= (shape.mask + 1) / 2;
     }
-    rows.emplace_back(b, folded, stored);
+    rows.emplace(std::pair(b, folded), stored);
   }
-  std::sort(rows.begin(), rows.end());
   std::vector<std::string> out;
   for (const auto& row : rows) {
-    out.push_back(std::get<2>(row));
+    out.push_back(row.second);
   }
   return out;
 }
