@@ -104,6 +104,10 @@ TEST(ObjMapKeys, MatchWithoutCaseUpToTheFirstZeroAndKeepTheFirstForm) {
   map.reset_iterator();
   EXPECT_EQ(next_entries(map, 3),
             (Walk{{"", &p}, {"ab\0cd"s, &r}, {"Alpha", &q}}));
+  // A 1 MiB key is hashed and compared like any other.
+  map.set_at(std::string(1 << 20, 'Q'), &p);
+  EXPECT_EQ(map.look_up(std::string(1 << 20, 'q')), &p);
+  EXPECT_EQ(map.look_up(std::string((1 << 20) - 1, 'q')), nullptr);
 }
 
 TEST(ObjMapCursor, WalksAcrossNullValuesInsertionsAndSplits) {
