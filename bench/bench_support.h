@@ -61,6 +61,18 @@ inline void report_ops(benchmark::State& state, std::size_t ops_per_iteration) {
                                   benchmark::Counter::kInvert);
 }
 
+// Runs the registered benchmarks with the command line's options; the exit
+// status of main().
+inline int run_registered(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
+
 }  // namespace zand_bench
 
 #endif  // ZAND_STL_BENCH_BENCH_SUPPORT_H

@@ -127,12 +127,5 @@ int main(int argc, char** argv) {
         ->Arg(64)
         ->Unit(benchmark::kMillisecond);
   }
-
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return zand_bench::run_registered(argc, argv);
 }

@@ -453,12 +453,5 @@ void register_all() {
 
 int main(int argc, char** argv) {
   register_all();
-
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return zand_bench::run_registered(argc, argv);
 }

@@ -192,12 +192,5 @@ int main(int argc, char** argv) {
                 byte_loop_trim<Side::kLeft, is_x>);
   register_trim("trim_right_char", Side::kRight, false, zand_trim_right_x,
                 byte_loop_trim<Side::kRight, is_x>);
-
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return zand_bench::run_registered(argc, argv);
 }

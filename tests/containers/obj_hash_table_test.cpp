@@ -8,19 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "support/table_check.h"
 #include "support/walk_order_model.h"
 
 namespace {
 
 using zand_internal::OBJ_HASH_TABLE;
 using namespace std::string_literals;
-
-#ifndef NDEBUG
-#define EXPECT_TABLE_VALID(table) \
-  EXPECT_EQ((table).invariant_violation(), std::string())
-#else
-#define EXPECT_TABLE_VALID(table) (void)(table)
-#endif
 
 std::vector<std::string> chain_keys(const OBJ_HASH_TABLE& table) {
   std::vector<std::string> keys;

@@ -8,6 +8,7 @@
 
 #include "support/counted_obj.h"
 #include "support/failing_allocator.h"
+#include "support/table_check.h"
 #include "zand_stl/internal/obj_hash_table.h"
 #include "zand_stl/zand_obj_map.h"
 
@@ -123,13 +124,6 @@ TEST(ObjMapAllocation, FailedKeyAssignmentLeavesTheCursorInPlace) {
   });
   EXPECT_EQ(report_sweep("get_next_entry", points), 1U);
 }
-
-#ifndef NDEBUG
-#define EXPECT_TABLE_VALID(table) \
-  EXPECT_EQ((table).invariant_violation(), std::string())
-#else
-#define EXPECT_TABLE_VALID(table) (void)(table)
-#endif
 
 TEST(ObjHashTableAllocation, FailuresKeepTheInvariants) {
   OBJ_HASH_TABLE source;
