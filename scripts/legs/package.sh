@@ -29,11 +29,17 @@ for f in "$libdir/libzand_stl.so.1" "$libdir/libzand_stl.so" \
 done
 echo "package: installed into $prefix"
 
-echo "== consumer through find_package"
-cmake -S tests/package/find_package -B "$work/fp" -G Ninja \
-  -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-cmake --build "$work/fp" >/dev/null
-"$work/fp/consumer"
+# Configures, builds and runs the CMake consumer project tests/package/$1.
+cmake_consumer() {
+  local project=$1
+  shift
+  echo "== consumer through $project"
+  cmake -S "tests/package/$project" -B "$work/$project" -G Ninja "$@" >/dev/null
+  cmake --build "$work/$project" >/dev/null
+  "$work/$project/consumer"
+}
+
+cmake_consumer find_package -DCMAKE_PREFIX_PATH="$prefix"
 
 echo "== consumer through pkg-config"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
@@ -42,11 +48,7 @@ g++ -std=c++17 tests/package/consumer.cpp $(pkg-config --cflags --libs zand_stl)
   -o "$work/pc-consumer"
 LD_LIBRARY_PATH=$libdir "$work/pc-consumer"
 
-echo "== consumer through add_subdirectory"
-cmake -S tests/package/subdirectory -B "$work/sub" -G Ninja \
-  -DZAND_STL_SOURCE_DIR="$root" >/dev/null
-cmake --build "$work/sub" >/dev/null
-"$work/sub/consumer"
+cmake_consumer subdirectory -DZAND_STL_SOURCE_DIR="$root"
 
 echo "== ABI against abi/libzand_stl.abi"
 scripts/abi.sh check "$build/libzand_stl.so"
