@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "frame/builtins.h"
 #include "frame/length_error.h"
 
 namespace zand_internal {
@@ -34,13 +35,9 @@ template <typename Word>
 inline Word load_little_endian(const unsigned char* p) noexcept {
   Word w;
   std::memcpy(&w, p, sizeof w);  // no alignment needed
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  if constexpr (sizeof w == 8) {
-    w = __builtin_bswap64(w);
-  } else {
-    w = __builtin_bswap32(w);
+  if constexpr (!kLittleEndian) {
+    w = byte_swap(w);
   }
-#endif
   return w;
 }
 
@@ -88,7 +85,7 @@ inline std::uint64_t nonzero_bytes(std::uint64_t w) noexcept {
 
 // The index of the lowest byte whose bit 7 is set in a non-zero mask.
 inline unsigned first_marked_byte(std::uint64_t mask) noexcept {
-  return static_cast<unsigned>(__builtin_ctzll(mask)) / 8;
+  return lowest_set_bit(mask) / 8;
 }
 
 // Each byte from 0x41 to 0x5A (A-Z) plus 0x20, every other byte as it was.
@@ -181,7 +178,7 @@ inline int compare_keys(const std::string& a, const std::string& b,
 // the next entry before working on the current one lets the two overlap.
 template <typename Iterator>
 inline void prefetch_entry(Iterator p) noexcept {
-  __builtin_prefetch(&*p);
+  prefetch(&*p);
 }
 
 // A key looked for in a bucket, compared with one stored key after another.

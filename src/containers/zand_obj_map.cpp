@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include "frame/builtins.h"
+
 ZAND_OBJ_MAP::ZAND_OBJ_MAP(int /*ignored_size_hint*/)
     : m_cursor(m_table.first()) {}
 
@@ -54,7 +56,7 @@ ZAND_OBJ* ZAND_OBJ_MAP::get_next_entry(std::string& key) {
   const auto entry = m_cursor;
   const auto next = std::next(entry);
   if (next != m_table.end()) {
-    __builtin_prefetch(&*next);
+    zand_internal::prefetch(&*next);
   }
   key = entry->key;  // reuses the caller's capacity
   ZAND_OBJ* value = entry->value;

@@ -1,0 +1,91 @@
+// The compiler builtins the library uses, in one place: bit scan, byte swap
+// and prefetch. Each has a branch for GCC and Clang, one for MSVC's
+// intrinsics, and a plain standard C++ fallback with the same results.
+// Defining ZAND_STL_PORTABLE forces the fallbacks, so that the path a
+// compiler without these builtins takes is built and tested too. Internal.
+#ifndef ZAND_STL_SRC_FRAME_BUILTINS_H
+#define ZAND_STL_SRC_FRAME_BUILTINS_H
+
+#include <cstdint>
+
+#if !defined(ZAND_STL_PORTABLE)
+#if defined(__GNUC__) || defined(__clang__)
+#define ZAND_STL_GNU_BUILTINS 1
+#elif defined(_MSC_VER)
+#define ZAND_STL_MSVC_INTRINSICS 1
+#include <intrin.h>
+#include <stdlib.h>
+#endif
+#endif
+
+namespace zand_internal {
+
+// Whether the machine stores the lowest byte of a word first. MSVC targets
+// only such machines; GCC and Clang say so through __BYTE_ORDER__.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+inline constexpr bool kLittleEndian = false;
+#else
+inline constexpr bool kLittleEndian = true;
+#endif
+
+// The index of the lowest set bit of x, which must not be 0.
+inline unsigned lowest_set_bit(std::uint64_t x) noexcept {
+#if defined(ZAND_STL_GNU_BUILTINS)
+  return static_cast<unsigned>(__builtin_ctzll(x));
+#elif defined(ZAND_STL_MSVC_INTRINSICS) && \
+    (defined(_M_X64) || defined(_M_ARM64))
+  unsigned long index = 0;
+  _BitScanForward64(&index, x);
+  return static_cast<unsigned>(index);
+#else
+  // Halving the window while its low half is zero.
+  unsigned index = 0;
+  for (unsigned width = 32; width != 0; width /= 2) {
+    const std::uint64_t low = x & ((std::uint64_t{1} << width) - 1);
+    if (low == 0) {
+      index += width;
+      x >>= width;
+    }
+  }
+  return index;
+#endif
+}
+
+inline std::uint32_t byte_swap(std::uint32_t x) noexcept {
+#if defined(ZAND_STL_GNU_BUILTINS)
+  return __builtin_bswap32(x);
+#elif defined(ZAND_STL_MSVC_INTRINSICS)
+  return _byteswap_ulong(x);
+#else
+  return (x >> 24) | ((x >> 8) & 0xFF00U) | ((x << 8) & 0xFF0000U) | (x << 24);
+#endif
+}
+
+inline std::uint64_t byte_swap(std::uint64_t x) noexcept {
+#if defined(ZAND_STL_GNU_BUILTINS)
+  return __builtin_bswap64(x);
+#elif defined(ZAND_STL_MSVC_INTRINSICS)
+  return _byteswap_uint64(x);
+#else
+  return (std::uint64_t{byte_swap(static_cast<std::uint32_t>(x))} << 32) |
+         byte_swap(static_cast<std::uint32_t>(x >> 32));
+#endif
+}
+
+// Asks for the cache line at p to be loaded; only a hint, p need not be
+// valid memory. A compiler without such a hint does nothing.
+inline void prefetch(const void* p) noexcept {
+#if defined(ZAND_STL_GNU_BUILTINS)
+  __builtin_prefetch(p);
+#elif defined(ZAND_STL_MSVC_INTRINSICS) && (defined(_M_X64) || defined(_M_IX86))
+  _mm_prefetch(static_cast<const char*>(p), _MM_HINT_T0);
+#elif defined(ZAND_STL_MSVC_INTRINSICS) && defined(_M_ARM64)
+  __prefetch(p);
+#else
+  static_cast<void>(p);
+#endif
+}
+
+}  // namespace zand_internal
+
+#endif  // ZAND_STL_SRC_FRAME_BUILTINS_H
