@@ -1,9 +1,23 @@
 // ZAND_FILE over the C runtime's buffered streams: fopen with a mode built
-// from the flag bits, fgets into a fixed buffer on the stack, fputs, fread.
+// from the flag bits, fgets into a fixed buffer on the stack, fputs, fread,
+// each refused up front when the stream's own mode forbids it.
 #include "zand_stl/zand_file.h"
 
 #include <array>
 #include <cstddef>
+
+// The runtimes whose streams can say what their mode permits. Everywhere
+// else stream_access() answers "everything".
+#if defined(__GLIBC__) || (defined(__linux__) && !defined(__ANDROID__))
+#define ZAND_STL_ACCESS_STDIO_EXT  // glibc, musl
+#include <stdio_ext.h>
+#elif defined(__MINGW32__) && !defined(_UCRT)
+#define ZAND_STL_ACCESS_MSVCRT  // MinGW-w64 against msvcrt.dll
+#elif (defined(__APPLE__) || defined(__FreeBSD__) || defined(__NetBSD__) || \
+       defined(__OpenBSD__)) &&                                             \
+    defined(__SRD) && defined(__SWR) && defined(__SRW)
+#define ZAND_STL_ACCESS_BSD  // the BSD stdio of macOS and the BSDs
+#endif
 
 // Defined here rather than in the class so that they are exported as data
 // and callers may take their addresses.
@@ -18,6 +32,36 @@ namespace {
 
 bool has_flag(unsigned int flags, unsigned int flag) {
   return (flags & flag) != 0;
+}
+
+// What the stream's open mode lets it do. Some runtimes do not refuse an
+// operation the mode forbids: Wine's msvcrt.dll reads bytes that were never
+// in the file from a stream open for writing, and reports writes to a stream
+// open for reading as done while skipping as many bytes of the file. So the
+// stream itself is asked, since the object holds nothing but its handle.
+struct StreamAccess {
+  bool reads;
+  bool writes;
+};
+
+StreamAccess stream_access(std::FILE* file) {
+#if defined(ZAND_STL_ACCESS_STDIO_EXT)
+  return {__freadable(file) != 0, __fwritable(file) != 0};
+#elif defined(ZAND_STL_ACCESS_MSVCRT)
+  // "r" sets _IOREAD, "w" and "a" set _IOWRT, "+" sets _IORW alone; an
+  // update stream later adds _IOREAD or _IOWRT for its current direction.
+  const int flags = file->_flag;
+  return {(flags & (_IOREAD | _IORW)) != 0, (flags & (_IOWRT | _IORW)) != 0};
+#elif defined(ZAND_STL_ACCESS_BSD)
+  // The same scheme: __SRD for "r", __SWR for "w" and "a", __SRW for "+".
+  const int flags = file->_flags;
+  return {(flags & (__SRD | __SRW)) != 0, (flags & (__SWR | __SRW)) != 0};
+#else
+  // An opaque FILE (Microsoft's UCRT, MinGW-w64's UCRT builds, runtimes not
+  // named above): the runtime alone decides.
+  static_cast<void>(file);
+  return {true, true};
+#endif
 }
 
 }  // namespace
@@ -67,6 +111,7 @@ bool ZAND_FILE::open_file(const std::string& name, unsigned int flags) {
     mode[length] = 'b';
   }
 
+  // fopen rather than fopen_s, which on Windows opens the file unshared.
   m_file = std::fopen(name.c_str(), mode.data());
   return m_file != nullptr;
 }
@@ -79,7 +124,7 @@ void ZAND_FILE::close_file() {
 }
 
 bool ZAND_FILE::write_string(const std::string& text) {
-  if (m_file == nullptr) {
+  if (m_file == nullptr || !stream_access(m_file).writes) {
     return false;
   }
   return std::fputs(text.c_str(), m_file) >= 0;
@@ -87,12 +132,15 @@ bool ZAND_FILE::write_string(const std::string& text) {
 
 bool ZAND_FILE::read_string(std::string& line) {
   line.clear();
-  if (m_file == nullptr) {
+  if (m_file == nullptr || !stream_access(m_file).reads) {
     return false;
   }
   // The fixed buffer is what bounds a piece to BUFFER_MAX_SIZE - 1 bytes.
-  // Left uninitialised: fgets terminates what it stores.
-  std::array<char, BUFFER_MAX_SIZE> buffer;  // NOLINT(*-member-init)
+  // Its value again, as a constant every compiler takes for an array bound,
+  // which an exported static member is not. Left uninitialised: fgets
+  // terminates what it stores.
+  constexpr std::size_t buffer_size = 0x0800;
+  std::array<char, buffer_size> buffer;  // NOLINT(*-member-init)
   if (std::fgets(buffer.data(), static_cast<int>(buffer.size()), m_file) ==
       nullptr) {
     return false;
@@ -103,7 +151,7 @@ bool ZAND_FILE::read_string(std::string& line) {
 }
 
 unsigned int ZAND_FILE::read(void* buffer, unsigned int size) {
-  if (m_file == nullptr || buffer == nullptr) {
+  if (m_file == nullptr || buffer == nullptr || !stream_access(m_file).reads) {
     return 0;
   }
   // At most size bytes, so the count fits the result.

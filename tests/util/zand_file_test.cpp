@@ -89,9 +89,7 @@ TEST(ZandFileOpen, EveryFlagCombinationByItsEffect) {
                                 (flags & ZAND_FILE::OPEN_BINARY_MODE) == 0);
     const std::string written = translated ? "new\r\n" : "new\n";
     ASSERT_TRUE(file.open_file(path, flags));
-    // Before any read: one runtime reports a write after a read on a
-    // read-only stream as done, though nothing reaches the file. Appending
-    // writes at the end although reading starts at the beginning.
+    // Appending writes at the end although reading starts at the beginning.
     EXPECT_EQ(file.write_string("new\n"), !reading);
     file.close_file();
     EXPECT_EQ(read_file(path), reading     ? original
@@ -190,6 +188,78 @@ TEST(ZandFile, ClosedObjectsAdoptedHandlesAndWrites) {
   file.close_file();
   file.close_file();  // closes nothing; nor does the destructor later
   expect_closed(file);
+}
+
+TEST(ZandFileAccess, StreamsRefuseWhatTheirModeForbidsAndLoseNothing) {
+  const std::string lines = "line one\nline two\n";
+  // One call per step: "w" writes, "l" reads a line, "b" reads up to 10 raw
+  // bytes; then "+" for true (or bytes read) or "-" for false (or none);
+  // then what is written, or what must come back.
+  using Steps = std::vector<std::string>;
+  const Steps write_only = {"w+abc", "b-", "l-", "w+def"};
+  const Steps read_only = {"l+line one\n", "w-XYZ", "l+line two\n"};
+  const Steps raw_read_only = {"b+line one\nl", "w-XYZ", "l+ine two\n"};
+  // Both ways; a write after input that met the end needs no seek first.
+  const Steps update = {"l+line one\n", "b+line two\n", "l-", "w+XYZ"};
+  const unsigned int write = ZAND_FILE::OPEN_WRITE_ONLY;
+  const unsigned int append = write | ZAND_FILE::OPEN_APPEND;
+  const unsigned int text = ZAND_FILE::OPEN_TEXT_MODE;
+  const unsigned int binary = ZAND_FILE::OPEN_BINARY_MODE;
+  const struct {
+    unsigned int flags;      // given to open_file(), unless
+    const char* fopen_mode;  // the stream is adopted from fopen() in this mode
+    const Steps& steps;
+    std::string after;
+  } cases[] = {
+      {write, nullptr, write_only, "abcdef"},
+      {write | text, nullptr, write_only, "abcdef"},
+      {write | binary, nullptr, write_only, "abcdef"},
+      {kRead, nullptr, read_only, lines},
+      {kRead | text, nullptr, raw_read_only, lines},
+      {kBinaryRead, nullptr, raw_read_only, lines},
+      {append, nullptr, update, lines + "XYZ"},
+      {append | text, nullptr, update, lines + "XYZ"},
+      {append | binary, nullptr, update, lines + "XYZ"},
+      {0, "r", read_only, lines},
+      {0, "rb", raw_read_only, lines},
+      {0, "w", write_only, "abcdef"},
+      {0, "a", write_only, lines + "abcdef"},
+      {0, "r+", update, lines + "XYZ"},
+      {0, "a+", update, lines + "XYZ"},
+  };
+  TempDir dir;
+  const std::string path = dir.file("f");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << "flags 0x" << std::hex << c.flags << ", fopen mode "
+                 << (c.fopen_mode ? c.fopen_mode : "-"));
+    write_file(path, lines);
+    {
+      std::FILE* adopted =
+          c.fopen_mode ? std::fopen(path.c_str(), c.fopen_mode) : nullptr;
+      ZAND_FILE file(adopted);
+      ASSERT_TRUE(c.fopen_mode ? adopted != nullptr
+                               : file.open_file(path, c.flags));
+      for (const std::string& step : c.steps) {
+        SCOPED_TRACE(step);
+        const bool ok = step[1] == '+';
+        const std::string bytes = step.substr(2);
+        std::string got = "stale";
+        char buffer[10] = {};
+        if (step[0] == 'w') {
+          EXPECT_EQ(file.write_string(bytes), ok);
+          continue;
+        }
+        if (step[0] == 'l') {
+          EXPECT_EQ(file.read_string(got), ok);
+        } else {
+          got.assign(buffer, file.read(buffer, sizeof buffer));
+        }
+        EXPECT_EQ(got, bytes);
+      }
+    }  // closed: everything written is in the file
+    EXPECT_EQ(read_file(path), c.after);
+  }
 }
 
 TEST(ZandFileCopy, CopiesShareOneStreamThatReopeningOrAssigningLeavesOpen) {
