@@ -1,5 +1,8 @@
 # Install rules: headers, the library, a CMake package exporting
-# zand_stl::zand_stl, and a pkg-config file, under the GNUInstallDirs places.
+# zand_stl::zand_stl, and (except for MSVC) a pkg-config file, under the
+# GNUInstallDirs places. MSVC's Debug and Release builds installed into one
+# prefix sit side by side (zand_stld.dll beside zand_stl.dll), and the
+# package hands each caller configuration its own.
 include(CMakePackageConfigHelpers)
 
 set(ZAND_STL_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/zand_stl")
@@ -33,7 +36,11 @@ install(FILES
   "${PROJECT_BINARY_DIR}/zand_stlConfigVersion.cmake"
   DESTINATION "${ZAND_STL_CMAKE_DIR}")
 
-# pkg-config wants paths relative to its ${prefix} where possible.
+# pkg-config wants paths relative to its ${prefix} where possible. MSVC's
+# tools do not read its files, and its flags would not fit them.
+if(MSVC)
+  return()
+endif()
 foreach(dir LIBDIR INCLUDEDIR)
   if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
     set(ZAND_STL_PC_${dir} "${CMAKE_INSTALL_${dir}}")

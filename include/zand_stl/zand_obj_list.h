@@ -16,9 +16,15 @@
 
 // The destructor is deliberately not virtual (the class's virtual table has
 // no slot for it), so do not delete a derived list through a ZAND_OBJ_LIST*.
+// MSVC warns (C4251) that the private std::list members are not exported;
+// callers never reach them, and share the DLL's compiler and runtime anyway.
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+#endif
+#if defined(_MSC_VER)
+#pragma warning(push)
+#pragma warning(disable : 4251)
 #endif
 
 class ZAND_STL_API ZAND_OBJ_LIST {
@@ -92,6 +98,9 @@ class ZAND_STL_API ZAND_OBJ_LIST {
   std::list<ZAND_OBJ*>::iterator m_cursor;
 };
 
+#if defined(_MSC_VER)
+#pragma warning(pop)
+#endif
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
