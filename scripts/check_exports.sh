@@ -2,6 +2,7 @@
 # Compares the names a built library exports with the committed list.
 #   check_exports.sh elf LIBRARY DIR   (Linux .so, read with nm -D)
 #   check_exports.sh pe  LIBRARY DIR   (Windows DLL, read with objdump -p)
+# NM, OBJDUMP and CXXFILT name other binutils than the default ones.
 # DIR holds one file of demangled names per family; their union is expected.
 # To accept a deliberate change of the interface, regenerate the files from
 # the "actual" list this script prints and commit them.
@@ -10,7 +11,8 @@ format=$1 library=$2 dir=$3
 
 case $format in
   elf)
-    actual=$(nm -D --defined-only "$library" | awk '{print $3}' | c++filt | LC_ALL=C sort -u)
+    actual=$("${NM:-nm}" -D --defined-only "$library" | awk '{print $3}' |
+      "${CXXFILT:-c++filt}" | LC_ALL=C sort -u)
     ;;
   pe)
     objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}

@@ -15,7 +15,17 @@
 
 namespace {
 
-constexpr char kDll[] = "zand_stl.dll";
+constexpr char kDll[] = ZAND_STL_DLL_NAME;  // zand_stld.dll for MSVC's Debug
+
+// std::string to_upper_case(const std::string&), as the compiler decorates it.
+#if defined(_MSC_VER)
+constexpr char kToUpperCase[] =
+    "?to_upper_case@@YA?AV?$basic_string@DU?$char_traits@D@std@@V?$allocator@"
+    "D@2@@std@@AEBV12@@Z";
+#else
+constexpr char kToUpperCase[] =
+    "_Z13to_upper_caseRKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE";
+#endif
 
 using ToUpperCase = std::string (*)(const std::string& text);
 
@@ -31,11 +41,8 @@ TEST(DllLoad, LoadsBindsServesThreadsUnloadsAndLoadsAgain) {
     const HMODULE module = LoadLibraryA(kDll);
     ASSERT_NE(module, nullptr) << "error " << GetLastError();
     // Through void (*)(), which converts to any function type unwarned.
-    const auto to_upper_case =
-        reinterpret_cast<ToUpperCase>(reinterpret_cast<void (*)()>(
-            GetProcAddress(module,
-                           "_Z13to_upper_caseRKNSt7__cxx1112basic_stringIcSt11"
-                           "char_traitsIcESaIcEEE")));
+    const auto to_upper_case = reinterpret_cast<ToUpperCase>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, kToUpperCase)));
     ASSERT_NE(to_upper_case, nullptr);
     EXPECT_TRUE(library_works(to_upper_case));
     std::vector<char> worked(4, 0);
