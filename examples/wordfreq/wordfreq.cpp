@@ -8,9 +8,10 @@
 #include <zand_stl/zand_stl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -164,28 +165,34 @@ struct Tally {
 
 // Reads the whole file line by line. read_string hands a line longer than
 // its buffer back in pieces; only the last piece ends with the line feed, so
-// pieces are joined before the line is split into words.
-bool read_words(const std::string& path, Tally& tally) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    return false;  // opens on some systems, but holds no lines
-  }
+// pieces are joined before the line is split into words. Returns 0, or the
+// errno value that says why the file could not be read.
+int read_words(const std::string& path, Tally& tally) {
   ZAND_FILE in;
+  errno = 0;
   if (!in.open_file(path,
                     ZAND_FILE::OPEN_READ_ONLY | ZAND_FILE::OPEN_BINARY_MODE)) {
-    return false;
+    return errno != 0 ? errno : EIO;
   }
+  // read_string answers false at the end of the file and on a read error
+  // alike; only the error sets errno. Linux opens a directory, for one, and
+  // fails its first read with EISDIR.
   std::string piece;
   std::string line;
+  errno = 0;
   while (in.read_string(piece)) {
     line += piece;
     if (line.back() == '\n') {
       tally.count_line(line);
       line.clear();
     }
+    errno = 0;  // only the read that ends the loop may leave a value
+  }
+  if (errno != 0) {
+    return errno;
   }
   tally.count_line(line);  // a last line without a line feed
-  return true;
+  return 0;
 }
 
 std::string format_report(const Options& options, Tally& tally) {
@@ -231,20 +238,24 @@ std::string format_report(const Options& options, Tally& tally) {
   return report;
 }
 
-bool write_report(const Options& options, const std::string& report) {
+// Returns 0, or the errno value that says why the report was not written.
+int write_report(const Options& options, const std::string& report) {
+  errno = 0;
+  bool written = false;
   if (options.output.empty()) {
     // The object takes the handle into its care; the program does not own
     // standard output, so it makes the object forget the handle before the
-    // destructor would close it.
+    // destructor would close it. Flushed here, so that a full disk shows.
     ZAND_FILE out(stdout);
-    const bool written = out.write_string(report);
+    written = out.write_string(report) && std::fflush(stdout) == 0;
     out = ZAND_FILE();
-    return written;
+  } else {
+    ZAND_FILE out;
+    written = out.open_file(options.output, ZAND_FILE::OPEN_WRITE_ONLY |
+                                                ZAND_FILE::OPEN_TEXT_MODE) &&
+              out.write_string(report);
   }
-  ZAND_FILE out;
-  return out.open_file(options.output, ZAND_FILE::OPEN_WRITE_ONLY |
-                                           ZAND_FILE::OPEN_TEXT_MODE) &&
-         out.write_string(report);
+  return written ? 0 : errno != 0 ? errno : EIO;
 }
 
 }  // namespace
@@ -255,14 +266,17 @@ int main(int argc, char** argv) {
     return status < 0 ? 0 : status;
   }
   Tally tally;
-  if (!read_words(options.input, tally)) {
-    std::fprintf(stderr, "wordfreq: cannot read '%s'\n", options.input.c_str());
+  if (const int error = read_words(options.input, tally); error != 0) {
+    std::fprintf(stderr, "wordfreq: cannot read '%s': %s\n",
+                 options.input.c_str(), std::strerror(error));
     return 1;
   }
-  if (!write_report(options, format_report(options, tally))) {
+  const std::string report = format_report(options, tally);
+  if (const int error = write_report(options, report); error != 0) {
     std::fprintf(
-        stderr, "wordfreq: cannot write the report to '%s'\n",
-        options.output.empty() ? "standard output" : options.output.c_str());
+        stderr, "wordfreq: cannot write the report to '%s': %s\n",
+        options.output.empty() ? "standard output" : options.output.c_str(),
+        std::strerror(error));
     return 1;
   }
   return 0;
