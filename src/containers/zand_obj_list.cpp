@@ -142,10 +142,8 @@ void ZAND_OBJ_LIST::remove_all() {
   m_cursor = m_chain.begin();
 }
 
-void ZAND_OBJ_LIST::delete_all_entries() {
-  m_chain.clear();
-  m_cursor = m_chain.begin();
-}
+// The same operation under its second name (and table slot).
+void ZAND_OBJ_LIST::delete_all_entries() { ZAND_OBJ_LIST::remove_all(); }
 
 int ZAND_OBJ_LIST::size() const {
   // The low 32 bits of the count, as the interface has always reported it.
