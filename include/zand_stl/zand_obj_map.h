@@ -20,7 +20,12 @@
 
 // The destructor is deliberately not virtual (the class's virtual table has
 // no slot for it), so do not delete a derived map through a ZAND_OBJ_MAP*.
-#if defined(__GNUC__)
+// The private members' classes are not exported (MSVC's C4251): callers
+// never touch them, since every operation of the map is out of line.
+#if defined(_MSC_VER)
+#pragma warning(push)
+#pragma warning(disable : 4251)
+#elif defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 #endif
@@ -73,10 +78,13 @@ class ZAND_STL_API ZAND_OBJ_MAP {
 
  private:
   zand_internal::OBJ_HASH_TABLE m_table;
-  zand_internal::OBJ_HASH_TABLE::Position m_cursor;
+  // An entry of m_table's chain, or its end element.
+  zand_internal::ChainLink* m_cursor;
 };
 
-#if defined(__GNUC__)
+#if defined(_MSC_VER)
+#pragma warning(pop)
+#elif defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
 

@@ -2,9 +2,10 @@
 #include "zand_stl/zand_obj_map.h"
 
 #include <cstdint>
-#include <iterator>
 
 #include "frame/builtins.h"
+
+using zand_internal::OBJ_HASH_TABLE;
 
 ZAND_OBJ_MAP::ZAND_OBJ_MAP(int /*ignored_size_hint*/)
     : m_cursor(m_table.first()) {}
@@ -17,32 +18,28 @@ ZAND_OBJ_MAP::ZAND_OBJ_MAP(const ZAND_OBJ_MAP& other)
 }
 
 ZAND_OBJ_MAP& ZAND_OBJ_MAP::operator=(const ZAND_OBJ_MAP& other) {
-  if (this == &other) {
-    return *this;
-  }
-  try {
+  if (this != &other) {
+    // Failed or not, the table is valid afterwards, so the cursor is put
+    // on its first position either way.
+    struct CursorReset {
+      ZAND_OBJ_MAP& map;
+      ~CursorReset() { map.m_cursor = map.m_table.first(); }
+    } reset{*this};
     m_table.copy_from(other.m_table);
-  } catch (...) {
-    m_cursor = m_table.first();  // the table is empty but valid
-    throw;
   }
-  m_cursor = m_table.first();
   return *this;
 }
 
 ZAND_OBJ_MAP::~ZAND_OBJ_MAP() = default;
 
 bool ZAND_OBJ_MAP::set_at(const std::string& key, ZAND_OBJ* value) {
-  const auto [entry, inserted] = m_table.find_or_insert(key, value);
-  if (!inserted) {
-    entry->value = value;
-  }
+  m_table.insert_or_assign(key, value);
   return true;
 }
 
 ZAND_OBJ* ZAND_OBJ_MAP::look_up(const std::string& key) const {
-  const auto found = m_table.find_entry(key);
-  return found == m_table.end() ? nullptr : found->value;
+  const zand_internal::ObjHashEntry* const found = m_table.find_entry(key);
+  return found == nullptr ? nullptr : found->value;
 }
 
 void ZAND_OBJ_MAP::reset_iterator() { m_cursor = m_table.first(); }
@@ -51,17 +48,14 @@ ZAND_OBJ* ZAND_OBJ_MAP::get_next_entry(std::string& key) {
   if (m_cursor == m_table.end()) {
     return nullptr;
   }
-  // The next entry is asked for before this key is copied, so that in a
-  // large map, whose entries lie scattered in memory, the two loads overlap.
-  const auto entry = m_cursor;
-  const auto next = std::next(entry);
-  if (next != m_table.end()) {
-    zand_internal::prefetch(&*next);
-  }
-  key = entry->key;  // reuses the caller's capacity
-  ZAND_OBJ* value = entry->value;
-  m_cursor = next;
-  return value;
+  const zand_internal::ObjHashEntry* const entry =
+      OBJ_HASH_TABLE::entry(m_cursor);
+  // The next entry is asked for before this key is copied, so that where
+  // entries lie scattered in memory the two loads overlap.
+  zand_internal::prefetch(entry->next);
+  key.assign(entry->key(), entry->key_size);  // reuses the caller's capacity
+  m_cursor = entry->next;
+  return entry->value;
 }
 
 void ZAND_OBJ_MAP::remove_all() {

@@ -51,6 +51,28 @@ inline unsigned lowest_set_bit(std::uint64_t x) noexcept {
 #endif
 }
 
+// The index of the highest set bit of x, which must not be 0.
+inline unsigned highest_set_bit(std::uint64_t x) noexcept {
+#if defined(ZAND_STL_GNU_BUILTINS)
+  return 63U - static_cast<unsigned>(__builtin_clzll(x));
+#elif defined(ZAND_STL_MSVC_INTRINSICS) && \
+    (defined(_M_X64) || defined(_M_ARM64))
+  unsigned long index = 0;
+  _BitScanReverse64(&index, x);
+  return static_cast<unsigned>(index);
+#else
+  // Halving the window while its high half holds a set bit.
+  unsigned index = 0;
+  for (unsigned width = 32; width != 0; width /= 2) {
+    if ((x >> width) != 0) {
+      index += width;
+      x >>= width;
+    }
+  }
+  return index;
+#endif
+}
+
 inline std::uint32_t byte_swap(std::uint32_t x) noexcept {
 #if defined(ZAND_STL_GNU_BUILTINS)
   return __builtin_bswap32(x);
