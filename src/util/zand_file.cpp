@@ -26,7 +26,10 @@ const unsigned int ZAND_FILE::OPEN_WRITE_ONLY = 0x0010;
 const unsigned int ZAND_FILE::OPEN_APPEND = 0x0100;
 const unsigned int ZAND_FILE::OPEN_TEXT_MODE = 0x1000;
 const unsigned int ZAND_FILE::OPEN_BINARY_MODE = 0x2000;
-const unsigned int ZAND_FILE::BUFFER_MAX_SIZE = 0x0800;
+// read_string's buffer: an exported static member is no constant
+// expression for every compiler, so its value lives here as one.
+constexpr unsigned int kBufferMaxSize = 0x0800;
+const unsigned int ZAND_FILE::BUFFER_MAX_SIZE = kBufferMaxSize;
 
 namespace {
 
@@ -137,11 +140,8 @@ bool ZAND_FILE::read_string(std::string& line) {
     return false;
   }
   // The fixed buffer is what bounds a piece to BUFFER_MAX_SIZE - 1 bytes.
-  // Its value again, as a constant every compiler takes for an array bound,
-  // which an exported static member is not. Left uninitialised: fgets
-  // terminates what it stores.
-  constexpr std::size_t buffer_size = 0x0800;
-  std::array<char, buffer_size> buffer;  // NOLINT(*-member-init)
+  // Left uninitialised: fgets terminates what it stores.
+  std::array<char, kBufferMaxSize> buffer;  // NOLINT(*-member-init)
   if (std::fgets(buffer.data(), static_cast<int>(buffer.size()), m_file) ==
       nullptr) {
     return false;
