@@ -7,6 +7,11 @@
 #include <benchmark/benchmark.h>
 #include <time.h>
 
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 33)
+#include <malloc.h>
+#define ZAND_BENCH_HAVE_MALLINFO2 1
+#endif
+
 #include <cstddef>
 #include <cstdint>
 #include <random>
@@ -48,6 +53,18 @@ inline double thread_cpu_seconds() {
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
   return static_cast<double>(ts.tv_sec) +
          static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// Bytes the allocator has handed out and not yet taken back, counted by
+// glibc: the heap's chunks in use and the large blocks it maps on their
+// own. 0 where it cannot tell.
+inline std::size_t heap_bytes_in_use() {
+#if defined(ZAND_BENCH_HAVE_MALLINFO2)
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+#else
+  return 0;
+#endif
 }
 
 // Reports `ops_per_iteration` operations per iteration: items_per_second,

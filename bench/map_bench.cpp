@@ -1,7 +1,7 @@
 // ZAND_OBJ_MAP against the usual case-insensitive maps: inserting new keys,
 // lookups that hit (asked in another letter case) and that miss, a full
-// walk, a copy, the longest single insertion while a map grows, and keys
-// that all fall into one bucket.
+// walk, a copy, the longest single insertion while a map grows, the memory
+// a filled map holds, and keys that all fall into one bucket.
 #include <absl/container/flat_hash_map.h>
 #include <benchmark/benchmark.h>
 
@@ -22,6 +22,7 @@
 
 namespace {
 
+using zand_bench::heap_bytes_in_use;
 using zand_bench::report_ops;
 using zand_bench::Rng;
 using zand_bench::thread_cpu_seconds;
@@ -337,6 +338,27 @@ void map_pause(benchmark::State& state) {
   state.counters["max_pause_raw_ns"] = longest_raw;
 }
 
+// The allocator's bytes in use per entry of a map of n short keys, the
+// map object itself included.
+template <typename Map>
+void map_memory(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const std::vector<std::string>& keys = key_set(kShortKeys, n).stored;
+  if (heap_bytes_in_use() == 0) {
+    state.SkipWithError("the allocator cannot report its bytes in use");
+    return;
+  }
+  double per_entry = 0;
+  for (auto _ : state) {
+    const std::size_t before = heap_bytes_in_use();
+    auto map = build<Map>(keys);
+    per_entry = static_cast<double>(heap_bytes_in_use() - before) /
+                static_cast<double>(n);
+    map.reset();
+  }
+  state.counters["bytes_per_entry"] = per_entry;
+}
+
 // Keys that all share one hash, hence one bucket at any size: each is a
 // string of two-byte blocks "cz" and "di" (99 * 17 + 122 = 100 * 17 + 105),
 // block i chosen by bit i of the key's number. Asked in upper case, in
@@ -418,6 +440,14 @@ void register_pause(const std::string& name, std::int64_t n) {
 }
 
 template <typename Map>
+void register_memory(const std::string& name, std::int64_t n) {
+  benchmark::RegisterBenchmark(("map_memory/" + name + "/short").c_str(),
+                               map_memory<Map>)
+      ->Arg(n)
+      ->Iterations(1);
+}
+
+template <typename Map>
 void register_collide(const std::string& name, std::int64_t n) {
   benchmark::RegisterBenchmark(("map_collide/" + name).c_str(),
                                map_collide<Map>)
@@ -441,6 +471,12 @@ void register_all() {
     register_pause<ZandMap>("zand", n);
     register_pause<StdUnordered<H17Hash>>("std_unordered_h17", n);
     register_pause<AbslFlat<H17Hash>>("absl_flat_h17", n);
+  }
+  for (const std::int64_t n : {1000, 100000}) {
+    register_memory<ZandMap>("zand", n);
+    register_memory<StdUnordered<H17Hash>>("std_unordered_h17", n);
+    register_memory<AbslFlat<H17Hash>>("absl_flat_h17", n);
+    register_memory<StdMap>("std_map", n);
   }
   for (const std::int64_t n : {1000, 10000}) {
     register_collide<ZandMap>("zand", n);

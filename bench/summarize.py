@@ -2,7 +2,10 @@
 """Turns the JSON output of the benchmark programs into the tables of
 README.md: per workload and size, the median ns/op of the library and of
 each peer over the repetitions, the library's time divided by each peer's,
-and the spread of the repetitions ((max - min) / median).
+and the spread of the repetitions ((max - min) / median). With the map's
+output among them, it first prints the map's targets against
+std::unordered_map with the same hash, each with its figure and whether it
+is met.
 
     summarize.py map.json list.json strings.json lines.json > tables.md
 """
@@ -14,10 +17,31 @@ from collections import defaultdict
 LIBRARY = ("zand", "zand_read_string")
 
 
+PEER = "std_unordered_h17"
+
+# (family, cases, limit on the library's median over the peer's), and for
+# the pause the least ratio of the peer's pause over the library's.
+SIZES = ["short/1000", "short/100000", "long64/1000", "long64/100000"]
+TARGETS = [
+    ("map_insert", SIZES, 1.0),
+    ("map_hit", SIZES, 1.0),
+    ("map_miss", SIZES, 1.0),
+    ("map_miss", ["short/100000", "long64/100000"], 0.8),
+    ("map_walk", ["short/1000", "long64/1000"], 1.2),
+    ("map_walk", ["short/100000", "long64/100000"], 1.0),
+    ("map_copy", SIZES, 1.0),
+    ("map_memory", ["short/100000"], 1.25),
+]
+PAUSE_CASE = "short/1000000"
+PAUSE_MEDIAN, PAUSE_LEAST = 10000, 3000
+
+
 def metric(run):
-    """ns per operation, or the longest pause for map_pause."""
-    if "max_pause_ns" in run:
-        return run["max_pause_ns"]
+    """ns per operation, the longest pause for map_pause, or bytes per
+    entry for map_memory."""
+    for counter in ("max_pause_ns", "bytes_per_entry"):
+        if counter in run:
+            return run[counter]
     return run["ns_per_op"] * 1e9
 
 
@@ -36,7 +60,9 @@ def load(paths):
     return data
 
 
-def fmt(ns):
+def fmt(ns, family=""):
+    if family == "map_memory":
+        return f"{ns:.1f} B"
     if ns >= 1e6:
         return f"{ns / 1e6:.3g} ms"
     if ns >= 1e3:
@@ -62,7 +88,9 @@ def table(family, cases):
     lib = next(c for c in containers if c in LIBRARY)
     peers = [c for c in containers if c != lib]
     pause = family == "map_pause"
-    unit = "longest single insertion" if pause else "ns per operation"
+    unit = {"map_pause": "longest single insertion",
+            "map_memory": "allocator bytes per entry"}.get(family,
+                                                           "ns per operation")
     lines = [f"### {family} ({unit}, median of the repetitions)", ""]
     head = ["case", lib] + peers
     head += [f"{p} ÷ {lib}" if pause else f"{lib} ÷ {p}" for p in peers]
@@ -74,8 +102,8 @@ def table(family, cases):
         if lib not in by:
             continue
         med = {c: statistics.median(v) for c, v in by.items()}
-        row = [case or "-", fmt(med[lib])]
-        row += [fmt(med[p]) if p in med else "" for p in peers]
+        row = [case or "-", fmt(med[lib], family)]
+        row += [fmt(med[p], family) if p in med else "" for p in peers]
         for p in peers:
             if p not in med:
                 row.append("")
@@ -90,9 +118,35 @@ def table(family, cases):
     return "\n".join(lines) + "\n"
 
 
+def targets(data):
+    """The map's targets against PEER: figure, limit and whether met."""
+    lines = [f"### Targets against {PEER} (medians of this run)", "",
+             "| workload | case | zand ÷ peer | target | met |",
+             "|---|---|---|---|---|"]
+    for family, cases, limit in TARGETS:
+        for case in cases:
+            by = data.get(family, {}).get(case, {})
+            if "zand" not in by or PEER not in by:
+                continue
+            ratio = statistics.median(by["zand"]) / statistics.median(by[PEER])
+            met = "met" if ratio <= limit else "not met"
+            lines.append(f"| {family} | {case} | {ratio:.2f} | ≤ {limit} | {met} |")
+    by = data.get("map_pause", {}).get(PAUSE_CASE, {})
+    if "zand" in by and PEER in by:
+        # The repetitions ran in turn, so the i-th of each is one run.
+        runs = [p / z for z, p in zip(by["zand"], by[PEER])]
+        median, least = statistics.median(runs), min(runs)
+        met = median >= PAUSE_MEDIAN and least >= PAUSE_LEAST
+        lines.append(f"| map_pause (peer ÷ zand) | {PAUSE_CASE} | median "
+                     f"{median:,.0f}×, least {least:,.0f}× | ≥ {PAUSE_MEDIAN:,}×, "
+                     f"each ≥ {PAUSE_LEAST:,}× | {'met' if met else 'not met'} |")
+    return "\n".join(lines) + "\n" if len(lines) > 4 else ""
+
+
 def main(paths):
     data = load(paths)
-    print("\n".join(table(family, data[family]) for family in data))
+    tables = [targets(data)] + [table(family, data[family]) for family in data]
+    print("\n".join(t for t in tables if t))
 
 
 if __name__ == "__main__":
