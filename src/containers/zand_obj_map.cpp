@@ -1,7 +1,9 @@
 // ZAND_OBJ_MAP: the cursor and the exported operations over OBJ_HASH_TABLE.
 #include "zand_stl/zand_obj_map.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "frame/builtins.h"
 
@@ -53,7 +55,16 @@ ZAND_OBJ* ZAND_OBJ_MAP::get_next_entry(std::string& key) {
   // The next entry is asked for before this key is copied, so that where
   // entries lie scattered in memory the two loads overlap.
   zand_internal::prefetch(entry->next);
-  key.assign(entry->key(), entry->key_size);  // reuses the caller's capacity
+  const std::size_t size = entry->key_size;
+  if (size <= key.size()) {
+    // A key no longer than the one the string holds, the usual case when
+    // a walk reuses one string: copied in place, then the string cut to
+    // it, neither of which can fail.
+    std::memcpy(key.data(), entry->key(), size);
+    key.erase(size);
+  } else {
+    key.assign(entry->key(), size);  // reuses the caller's capacity
+  }
   m_cursor = entry->next;
   return entry->value;
 }
