@@ -344,10 +344,6 @@ template <typename Map>
 void map_memory(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const std::vector<std::string>& keys = key_set(kShortKeys, n).stored;
-  if (heap_bytes_in_use() == 0) {
-    state.SkipWithError("the allocator cannot report its bytes in use");
-    return;
-  }
   double per_entry = 0;
   for (auto _ : state) {
     const std::size_t before = heap_bytes_in_use();
@@ -472,7 +468,11 @@ void register_all() {
     register_pause<StdUnordered<H17Hash>>("std_unordered_h17", n);
     register_pause<AbslFlat<H17Hash>>("absl_flat_h17", n);
   }
+  // Only where the allocator counts its bytes (not under the sanitizers).
   for (const std::int64_t n : {1000, 100000}) {
+    if (heap_bytes_in_use() == 0) {
+      break;
+    }
     register_memory<ZandMap>("zand", n);
     register_memory<StdUnordered<H17Hash>>("std_unordered_h17", n);
     register_memory<AbslFlat<H17Hash>>("absl_flat_h17", n);
