@@ -53,7 +53,9 @@ struct ObjHashEntryBlock {
 
 struct ObjHashSlotDirectory {
   ObjHashEntryBlock* blocks;  // every entry block, the one being carved first
-  ObjHashSlot* segments[kSegments];  // null where no slot is stored yet
+  // Segment k >= 1, or null while none of its slots is stored; segment 0
+  // is first_segment, which every table has.
+  ObjHashSlot* segments[kSegments];
   ObjHashSlot first_segment[kFirstSegmentSlots];
 };
 
@@ -62,7 +64,6 @@ OBJ_HASH_TABLE::OBJ_HASH_TABLE()
       m_storage{new ObjHashSlotDirectory(), nullptr, nullptr},
       m_mask(1),
       m_bucket_count(1) {
-  m_storage.directory->segments[0] = m_storage.directory->first_segment;
   reset_slots();
 }
 
@@ -191,10 +192,8 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
   ensure_within_limit(m_chain.count + 1, kMaxEntries, kListTooLong);
   const bool grows = m_bucket_count <= m_chain.count / 4;
   if (grows) {
-    const std::uint64_t slots = slot_count();
-    if (slots - 1 <= m_bucket_count) {
-      ensure_within_limit(2 * (slots - 1) + 1, kMaxSlots, kVectorTooLong);
-    }
+    ensure_within_limit(slots_for_mask(grown_mask()), kMaxSlots,
+                        kVectorTooLong);
     ensure_slot_stored(m_bucket_count + 1);
   }
   ObjHashEntry* const made = make_entry(key.data(), key.size(), hash, value);
@@ -235,12 +234,8 @@ void OBJ_HASH_TABLE::link_entry(ObjHashEntry* made, std::uint64_t b) noexcept {
 // chain. The caller has stored slot n + 1 and checked the slot limit, so
 // nothing here can fail.
 void OBJ_HASH_TABLE::add_bucket() noexcept {
-  const std::uint64_t slots = slot_count();
-  if (slots - 1 <= m_bucket_count) {
-    m_mask = 2 * (slots - 1) - 1;  // the table lengthens to m_mask + 2 slots
-  } else if (m_mask < m_bucket_count) {
-    m_mask = 2 * m_mask + 1;
-  }
+  // The slot table lengthens with the mask, when the last slot is taken.
+  m_mask = grown_mask();
   const std::uint64_t s = m_bucket_count - (m_mask >> 1) - 1;
   const std::uint64_t n = m_bucket_count;
   ChainLink* const end = &m_chain.end;
@@ -387,13 +382,13 @@ std::string OBJ_HASH_TABLE::invariant_violation() const {
         return "bucket " + std::to_string(b) + " runs past the chain's end";
       }
       const ObjHashEntry* const e = entry(p);
-      const std::string key(e->key(), e->key_size);
       if (p->next->prev != p || e->key()[e->key_size] != '\0' ||
           e->hash != key_hash(e->key(), e->key_size)) {
-        return "entry '" + key + "' is damaged";
+        return "an entry of bucket " + std::to_string(b) + " is damaged";
       }
       if (bucket_of(e->hash) != b) {
-        return "key '" + key + "' lies in the wrong bucket";
+        return "key '" + std::string(e->key(), e->key_size) +
+               "' lies in the wrong bucket";
       }
       if (prev != nullptr && key_compare(prev->key(), prev->key_size, e->key(),
                                          e->key_size) >= 0) {

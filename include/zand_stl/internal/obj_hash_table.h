@@ -140,9 +140,7 @@ class OBJ_HASH_TABLE {
   std::uint64_t entry_count() const noexcept { return m_chain.count; }
   std::uint64_t mask() const noexcept { return m_mask; }
   std::uint64_t bucket_count() const noexcept { return m_bucket_count; }
-  std::uint64_t slot_count() const noexcept {
-    return (m_mask + 1 > 8 ? m_mask + 1 : 8) + 1;
-  }
+  std::uint64_t slot_count() const noexcept { return slots_for_mask(m_mask); }
 
 #ifndef NDEBUG
   // Checks the invariants; returns an empty string when they hold, or a
@@ -165,6 +163,17 @@ class OBJ_HASH_TABLE {
     char* limit;
   };
 
+  // The slot count that goes with a mask: room for max(8, mask + 1)
+  // buckets and the closing slot. Lengthening the table to twice its
+  // buckets when the last slot is taken is exactly doubling the mask then.
+  static std::uint64_t slots_for_mask(std::uint64_t mask) noexcept {
+    return (mask + 1 > 8 ? mask + 1 : 8) + 1;
+  }
+  // The mask once the next bucket is added: a bucket beyond it takes one
+  // more hash bit.
+  std::uint64_t grown_mask() const noexcept {
+    return m_mask < m_bucket_count ? 2 * m_mask + 1 : m_mask;
+  }
   ObjHashSlot& slot(std::uint64_t i) const noexcept;
   ObjHashEntry* find_hashed(const std::string& key,
                             std::uint64_t hash) const noexcept;
