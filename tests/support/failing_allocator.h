@@ -5,10 +5,10 @@
 #ifndef ZAND_STL_TESTS_SUPPORT_FAILING_ALLOCATOR_H
 #define ZAND_STL_TESTS_SUPPORT_FAILING_ALLOCATOR_H
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
-#include <iostream>
 #include <new>
-#include <string>
 
 namespace zand_test {
 
@@ -25,43 +25,32 @@ class FailAllocationAt {
   FailAllocationAt& operator=(const FailAllocationAt&) = delete;
 };
 
-// Runs op() with the k-th allocation from now failing; true when the
-// std::bad_alloc came out of it, false when op() completed.
-template <typename Op>
-bool fails_at(std::size_t k, Op op) {
-  try {
-    FailAllocationAt fail(k);
-    op();
-  } catch (const std::bad_alloc&) {
-    return true;
-  }
-  return false;
-}
-
-// Sweeps allocation failures over one operation: calls attempt(k) for
-// k = 1, 2, ... until it reports that the operation completed, i.e. no
-// std::bad_alloc reached it. attempt(k) runs the operation through
-// fails_at(k, ...), checks the promised state after a failure, and returns
-// true when the operation failed. Returns the number of allocation points
-// found.
-template <typename Attempt>
-std::size_t sweep_allocation_failures(Attempt attempt) {
+// Sweeps allocation failures over one operation: for k = 1, 2, ... a fresh
+// subject is made, the operation runs on it with its k-th allocation
+// failing, and after a failure `check` tests the state the operation
+// promises; every subject, once destroyed, must have freed all it
+// allocated. Stops at the first k the operation completes with, and
+// returns the number of allocations that were failed.
+template <typename Make, typename Operation, typename Check>
+std::size_t sweep_allocation_failures(Make make, Operation operation,
+                                      Check check) {
+  const std::size_t baseline = live_allocations();
   std::size_t k = 1;
-  while (attempt(k)) {
-    ++k;
+  for (bool failed = true; failed; ++k) {
+    {
+      auto subject = make();
+      try {
+        FailAllocationAt fail(k);
+        operation(subject);
+        failed = false;
+      } catch (const std::bad_alloc&) {
+        check(subject);
+      }
+    }
+    EXPECT_EQ(live_allocations(), baseline)
+        << "leak when allocation " << k << " failed";
   }
-  return k - 1;
-}
-
-// Writes "[sweep] <operation>: N allocation points, all failed" to the test's
-// output, so that the counts a sweep found, and its test asserts, can be read
-// off a run. Returns points.
-inline std::size_t report_sweep(const std::string& operation,
-                                std::size_t points) {
-  std::cout << "[sweep] " << operation << ": " << points
-            << (points == 1 ? " allocation point" : " allocation points")
-            << (points == 0 ? "" : ", all failed") << std::endl;
-  return points;
+  return k - 2;
 }
 
 }  // namespace zand_test

@@ -1,6 +1,7 @@
 // ZAND_FILE through the shared library, on real files: the open flags by
-// their effects, failed opens, line pieces, raw reads, writes, and streams
-// shared between copies.
+// their effects, failed opens, line pieces against their model
+// (support/file_model.h) and raw reads, writes, what a stream's mode
+// forbids, and streams shared between copies.
 #include "zand_stl/zand_file.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/file_model.h"
+#include "support/script_runs.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -30,22 +33,13 @@ constexpr bool kTranslatesLineEnds = true;
 constexpr bool kTranslatesLineEnds = false;
 #endif
 
-// Everything read_string() hands back until it answers false, which must
-// leave the line empty.
-Lines read_lines(ZAND_FILE& file) {
-  Lines lines;
-  std::string line = "stale";
-  while (file.read_string(line)) {
-    lines.push_back(line);
-  }
-  EXPECT_EQ(line, "");
-  return lines;
-}
+using zand_test::read_pieces;
+using namespace std::string_literals;
 
 // What an object that holds no stream answers.
 void expect_closed(ZAND_FILE& file) {
   char byte = 0;
-  EXPECT_EQ(read_lines(file), Lines{});
+  EXPECT_EQ(read_pieces(file), Lines{});
   EXPECT_FALSE(file.write_string("x"));
   EXPECT_EQ(file.read(&byte, 1), 0U);
 }
@@ -137,31 +131,41 @@ TEST(ZandFileOpen, FailedOpensDropTheStreamAndOpenNothing) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                           std::filesystem::directory_iterator()),
             1);
-  EXPECT_EQ(read_lines(keeper), Lines{"kept\n"});
+  EXPECT_EQ(read_pieces(keeper), Lines{"kept\n"});
 }
 
-TEST(ZandFileRead, RawBytesAndLinePiecesOfAtMost2047Bytes) {
-  TempDir dir;
+TEST(ZandFileRead, LinePiecesAgreeWithTheModelAndRawReadsInterleave) {
+  using zand_test::model_pieces;
   const std::string x(5000, 'x');
   const std::string y(2047, 'y');
-  write_file(dir.file("f"),
-             std::string("ab\0cd\n\n", 7) + x + "\n" + y + "\nlast");
+  // The model itself, pinned by hand.
+  EXPECT_EQ(
+      model_pieces(x + "\n"),
+      (Lines{x.substr(0, 2047), x.substr(2047, 2047), x.substr(4094) + "\n"}));
+  EXPECT_EQ(model_pieces(y + "\nab\0cd\n\nlast"s),
+            (Lines{y, "\n", "ab", "\n", "last"}));
+  TempDir dir;
+  for (const std::string& contents :
+       {""s, "\r\r\r\n\0\na\rb\0c\r\n"s, std::string(2046, 'w') + "\0yz\n"s,
+        x + "\n" + y + "\n\0\r"s}) {
+    ASSERT_EQ(zand_test::check_read_string(dir, contents), "");
+  }
+  zand_test::expect_scripts_pass(
+      [&](const std::uint8_t* data, std::size_t size) {
+        return zand_test::check_read_string(
+            dir, std::string(reinterpret_cast<const char*>(data), size));
+      },
+      "fuzz_read_string", 20, 6000);
+
+  write_file(dir.file("f"), "ab\0cd\n\nxyz"s);
   ZAND_FILE file;
   ASSERT_TRUE(file.open_file(dir.file("f"), kBinaryRead));
   char buffer[16] = {};
   EXPECT_EQ(file.read(buffer, 0), 0U);
   EXPECT_EQ(file.read(nullptr, 4), 0U);
   EXPECT_EQ(file.read(buffer, 4), 4U);
-  EXPECT_EQ(std::string(buffer, 4), std::string("ab\0c", 4));
-  const Lines expected = {"d\n",  // from where the raw read stopped
-                          "\n",   // an empty line, not the end of the file
-                          x.substr(0, 2047),
-                          x.substr(2047, 2047),
-                          x.substr(4094) + "\n",  // 907 bytes
-                          y,
-                          "\n",
-                          "last"};
-  EXPECT_EQ(read_lines(file), expected);
+  EXPECT_EQ(std::string(buffer, 4), "ab\0c"s);
+  EXPECT_EQ(read_pieces(file), (Lines{"d\n", "\n", "xyz"}));
   EXPECT_EQ(file.read(buffer, sizeof buffer), 0U);
 }
 
@@ -276,8 +280,8 @@ TEST(ZandFileCopy, CopiesShareOneStreamThatReopeningOrAssigningLeavesOpen) {
   ASSERT_TRUE(file.open_file(dir.file("b"), kRead));  // "a" stays open
   ZAND_FILE assigned(file);
   assigned = copy;  // drops "b" without closing it
-  EXPECT_EQ(read_lines(assigned), Lines{"a3\n"});
-  EXPECT_EQ(read_lines(file), Lines{"b1\n"});
+  EXPECT_EQ(read_pieces(assigned), Lines{"a3\n"});
+  EXPECT_EQ(read_pieces(file), Lines{"b1\n"});
   // One holder closes "a", the other forgets it; `file` closes "b".
   copy.close_file();
   assigned = ZAND_FILE();

@@ -1,0 +1,224 @@
+// Every operation that allocates, with each of its allocations failed in
+// turn: the failure reaches the caller, the object is left in the state its
+// operation promises, and nothing leaks.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/counted_obj.h"
+#include "support/failing_allocator.h"
+#include "support/map_model.h"
+#include "support/table_check.h"
+#include "support/temp_dir.h"
+#include "zand_stl/internal/obj_hash_table.h"
+#include "zand_stl/zand_file.h"
+#include "zand_stl/zand_obj_list.h"
+#include "zand_stl/zand_obj_map.h"
+#include "zand_stl/zand_string_utils.h"
+
+namespace {
+
+using zand_test::model_walk;
+using zand_test::sweep_allocation_failures;
+using Keys = std::vector<std::string>;
+
+zand_test::CountedObj objs[4];
+
+std::vector<ZAND_OBJ*> contents(const ZAND_OBJ_LIST& list) {
+  ZAND_OBJ_LIST copy(list);  // its cursor at the head
+  std::vector<ZAND_OBJ*> out(static_cast<std::size_t>(copy.size()));
+  for (ZAND_OBJ*& p : out) {
+    p = copy.get_next_value();
+  }
+  return out;
+}
+
+TEST(Allocation, ListAdditionsCopiesAndAssignments) {
+  const auto filled = [](int n) {
+    ZAND_OBJ_LIST list;
+    for (int i = 0; i < n; ++i) {
+      list.add_at_tail(&objs[i]);
+    }
+    list.reset_head_position();
+    list.get_next_value();  // the cursor on the second element
+    return list;
+  };
+  const std::vector<ZAND_OBJ*> three = {&objs[0], &objs[1], &objs[2]};
+  const std::pair<const char*, std::function<void(ZAND_OBJ_LIST&)>> adds[] = {
+      {"add_at_head", [](ZAND_OBJ_LIST& l) { l.add_at_head(&objs[3]); }},
+      {"add_at_tail", [](ZAND_OBJ_LIST& l) { l.add_at_tail(&objs[3]); }}};
+  for (const auto& [name, add] : adds) {
+    SCOPED_TRACE(name);
+    EXPECT_GT(sweep_allocation_failures(
+                  [&] { return filled(3); }, add,
+                  [&](ZAND_OBJ_LIST& list) {  // unchanged, cursor included
+                    EXPECT_EQ(contents(list), three);
+                    EXPECT_EQ(list.get_prev_value(), &objs[0]);
+                  }),
+              0U);
+  }
+  const ZAND_OBJ_LIST source = filled(4);
+  EXPECT_EQ(sweep_allocation_failures(
+                [] { return 0; },
+                [&](int&) { const ZAND_OBJ_LIST copy(source); }, [](int&) {}),
+            4U);  // one node per element
+  sweep_allocation_failures(
+      [&] { return filled(2); }, [&](ZAND_OBJ_LIST& list) { list = source; },
+      [](ZAND_OBJ_LIST& list) {  // empty, cursor at the end
+        EXPECT_TRUE(list.is_empty());
+        EXPECT_EQ(list.get_next_value(), nullptr);
+      });
+}
+
+// Long enough that no key fits the string type's own buffer.
+Keys long_keys(int n) {
+  Keys keys;
+  for (int i = 0; i < n; ++i) {
+    keys.push_back("a key longer than a short string's buffer #" +
+                   std::to_string(i));
+  }
+  return keys;
+}
+
+Keys walk_keys(ZAND_OBJ_MAP& map) {
+  Keys keys(static_cast<std::size_t>(map.size()));
+  map.reset_iterator();
+  for (std::string& key : keys) {
+    map.get_next_entry(key);
+  }
+  return keys;
+}
+
+TEST(Allocation, MapInsertionsCopiesAssignmentsAndWalks) {
+  // Insertions that grow a map to 300 entries, through new slot segments
+  // and entry blocks: a failure leaves the keys inserted before, in their
+  // order, and the map takes the rest afterwards.
+  const Keys keys = long_keys(300);
+  const auto insert_from = [&](ZAND_OBJ_MAP& map) {
+    for (auto i = static_cast<std::size_t>(map.size()); i < keys.size(); ++i) {
+      map.set_at(keys[i], &objs[0]);
+    }
+  };
+  sweep_allocation_failures([] { return ZAND_OBJ_MAP(); }, insert_from,
+                            [&](ZAND_OBJ_MAP& map) {
+                              const Keys inserted(keys.begin(),
+                                                  keys.begin() + map.size());
+                              EXPECT_EQ(walk_keys(map), model_walk(inserted));
+                              insert_from(map);
+                              EXPECT_EQ(walk_keys(map), model_walk(keys));
+                            });
+
+  ZAND_OBJ_MAP source;
+  insert_from(source);
+  sweep_allocation_failures([] { return 0; },
+                            [&](int&) { const ZAND_OBJ_MAP copy(source); },
+                            [](int&) {});
+  sweep_allocation_failures(
+      [&] {
+        ZAND_OBJ_MAP target;
+        target.set_at("old", nullptr);
+        return target;
+      },
+      [&](ZAND_OBJ_MAP& target) { target = source; },
+      [&](ZAND_OBJ_MAP& target) {  // a valid empty map, cursor at the end
+        std::string key = "kept";
+        EXPECT_EQ(target.get_next_entry(key), nullptr);
+        EXPECT_EQ(key, "kept");
+        EXPECT_EQ(walk_keys(target), Keys{});
+        insert_from(target);
+        EXPECT_EQ(walk_keys(target), model_walk(keys));
+      });
+
+  // A key handed out into a string too small for it: the cursor stays.
+  const Keys order = walk_keys(source);
+  sweep_allocation_failures(
+      [&] {
+        source.reset_iterator();
+        return std::string();
+      },
+      [&](std::string& key) { source.get_next_entry(key); },
+      [&](std::string& key) {
+        EXPECT_EQ(source.get_next_entry(key), &objs[0]);
+        EXPECT_EQ(key, order[0]);
+      });
+}
+
+TEST(Allocation, TableInsertionsAndCopiesKeepTheInvariants) {
+  const Keys keys = long_keys(300);
+  using zand_internal::OBJ_HASH_TABLE;
+  const auto insert_from = [&](OBJ_HASH_TABLE& table, std::size_t from) {
+    for (std::size_t i = from; i < keys.size(); ++i) {
+      table.insert_or_assign(keys[i], nullptr);
+    }
+  };
+  OBJ_HASH_TABLE source;
+  insert_from(source, 0);
+  const auto failed_table = [&](OBJ_HASH_TABLE& table) {
+    EXPECT_TABLE_VALID(table);
+    insert_from(table, table.entry_count());
+    EXPECT_TABLE_VALID(table);
+    EXPECT_EQ(table.entry_count(), keys.size());
+  };
+  sweep_allocation_failures([] { return std::make_unique<OBJ_HASH_TABLE>(); },
+                            [&](auto& table) { insert_from(*table, 0); },
+                            [&](auto& table) { failed_table(*table); });
+  sweep_allocation_failures(
+      [&] {
+        auto table = std::make_unique<OBJ_HASH_TABLE>();
+        table->insert_or_assign("old", nullptr);
+        return table;
+      },
+      [&](auto& table) { table->copy_from(source); },
+      [&](auto& table) {  // valid and empty
+        EXPECT_EQ(table->entry_count(), 0U);
+        EXPECT_EQ(table->first(), table->end());
+        failed_table(*table);
+      });
+}
+
+TEST(Allocation, ReadStringAndTheStringFunctions) {
+  zand_test::TempDir dir;
+  const std::string path = dir.file("lines");
+  const std::string long_line(100, 'x');
+  zand_test::write_file(path, long_line + "\nnext\n");
+  struct Reader {
+    ZAND_FILE file;
+    std::string line = "old";
+  };
+  EXPECT_EQ(sweep_allocation_failures(
+                [&] {
+                  auto reader = std::make_unique<Reader>();
+                  EXPECT_TRUE(
+                      reader->file.open_file(path, ZAND_FILE::OPEN_READ_ONLY));
+                  return reader;
+                },
+                [](auto& r) { r->file.read_string(r->line); },
+                [](auto& r) {  // the line emptied, the piece consumed
+                  EXPECT_EQ(r->line, "");
+                  EXPECT_TRUE(r->file.read_string(r->line));
+                  EXPECT_EQ(r->line, "next\n");
+                }),
+            1U);  // the line only: the buffer is not on the heap
+
+  const std::string original = " \txx" + std::string(60, 'M') + "xx\r\n";
+  const std::function<std::string(const std::string&)> functions[] = {
+      to_lower_case,
+      to_upper_case,
+      trim_left,
+      trim_right,
+      [](const std::string& text) { return trim_left_char(text, ' '); },
+      [](const std::string& text) { return trim_right_char(text, '\n'); }};
+  for (const auto& function : functions) {
+    EXPECT_GT(sweep_allocation_failures(
+                  [&] { return original; },
+                  [&](std::string& text) { text = function(text); },
+                  [&](std::string& text) { EXPECT_EQ(text, original); }),
+              0U);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// What ZAND_FILE::read_string hands back from a file, from its definition:
+// the contents cut after each line feed and every 2047 bytes, each piece cut
+// again at its first zero byte. And a driver that checks it on any contents.
+#ifndef ZAND_STL_TESTS_SUPPORT_FILE_MODEL_H
+#define ZAND_STL_TESTS_SUPPORT_FILE_MODEL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/script.h"
+#include "support/temp_dir.h"
+#include "zand_stl/zand_file.h"
+
+namespace zand_test {
+
+inline std::vector<std::string> model_pieces(const std::string& contents) {
+  std::vector<std::string> pieces;
+  for (std::size_t begin = 0, end = 0; begin < contents.size(); begin = end) {
+    while (end < contents.size() && end - begin < 2047 &&
+           contents[end++] != '\n') {
+    }
+    const std::string piece = contents.substr(begin, end - begin);
+    pieces.push_back(piece.substr(0, piece.find('\0')));
+  }
+  return pieces;
+}
+
+// Everything read_string gives, until it answers false (with the line
+// empty, or the last piece is followed by "<not emptied>").
+inline std::vector<std::string> read_pieces(ZAND_FILE& file) {
+  std::vector<std::string> pieces;
+  std::string line = "stale";
+  while (file.read_string(line)) {
+    pieces.push_back(line);
+  }
+  if (!line.empty()) {
+    pieces.push_back("<not emptied>");
+  }
+  return pieces;
+}
+
+// The contents written to a file in `dir` and read back in binary mode.
+inline std::string check_read_string(const TempDir& dir,
+                                     const std::string& contents) {
+  const std::string path = dir.file("pieces");
+  write_file(path, contents);
+  ZAND_FILE file;
+  SCRIPT_CHECK(file.open_file(
+      path, ZAND_FILE::OPEN_READ_ONLY | ZAND_FILE::OPEN_BINARY_MODE));
+  SCRIPT_CHECK(read_pieces(file) == model_pieces(contents));
+  return {};
+}
+
+}  // namespace zand_test
+
+#endif  // ZAND_STL_TESTS_SUPPORT_FILE_MODEL_H

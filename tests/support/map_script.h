@@ -1,0 +1,165 @@
+// The map's driver: operation scripts on two ZAND_OBJ_MAPs, checked after
+// every step against MapModel. An OBJ_HASH_TABLE driven alike has its shape
+// and (in debug builds) its invariants checked after every step, and its
+// chain walked against the model. Reaches internal code: link the library's
+// object files.
+#ifndef ZAND_STL_TESTS_SUPPORT_MAP_SCRIPT_H
+#define ZAND_STL_TESTS_SUPPORT_MAP_SCRIPT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "containers/obj_hash_key.h"
+#include "support/map_model.h"
+#include "support/script.h"
+#include "zand_stl/internal/obj_hash_table.h"
+#include "zand_stl/zand_obj_map.h"
+
+namespace zand_test {
+
+struct MapSubject {
+  // Final, so that it may be deleted through its own type: the map's
+  // destructor is not virtual.
+  class Map final : public ZAND_OBJ_MAP {};
+
+  std::unique_ptr<Map> map = std::make_unique<Map>();
+  zand_internal::OBJ_HASH_TABLE table;
+  MapModel model;
+
+  // The counts and the shape; and the table's invariants (debug builds),
+  // which take time in proportion to the table, when `whole` is set.
+  std::string check_table(bool whole) const {
+    SCRIPT_CHECK(map->size() == static_cast<int>(model.size()));
+    SCRIPT_CHECK(table.entry_count() == model.size());
+    const TableShape shape = model_shape(model.size());
+    SCRIPT_CHECK(table.bucket_count() == shape.bucket_count &&
+                 table.mask() == shape.mask &&
+                 table.slot_count() == shape.slot_count);
+#ifndef NDEBUG
+    SCRIPT_CHECK(!whole || table.invariant_violation().empty());
+#endif
+    return {};
+  }
+
+  // A copy of the map, and the table's chain, walk in the model's order.
+  std::string check_walk() const {
+    ZAND_OBJ_MAP copy(*map);
+    const zand_internal::ChainLink* position = table.first();
+    for (const auto& [stored_key, value] : MapModel(model).walk()) {
+      std::string key;
+      SCRIPT_CHECK(copy.get_next_entry(key) == value);
+      SCRIPT_CHECK(key == stored_key);
+      const auto* stored = zand_internal::OBJ_HASH_TABLE::entry(position);
+      SCRIPT_CHECK(std::string(stored->key(), stored->key_size) == key);
+      SCRIPT_CHECK(stored->value == value);
+      position = position->next;
+    }
+    std::string key = "unchanged";
+    SCRIPT_CHECK(copy.get_next_entry(key) == nullptr && key == "unchanged");
+    SCRIPT_CHECK(position == table.end());
+    return {};
+  }
+};
+
+// Up to 24 bytes, so that keys span the table's 8-byte words: any bytes, or
+// over an alphabet that makes folded and zero-byte collisions likely.
+inline std::string script_key(Script& in) {
+  static const char kAlphabet[] = "aAbBzZ\0[`0\x80\xE9\xFF";
+  const bool any = in.below(2) != 0;
+  std::string key(in.below(25), ' ');
+  for (char& c : key) {
+    c = any ? static_cast<char>(in.below(256)) : kAlphabet[in.below(13)];
+  }
+  return key;
+}
+
+// Each letter in its other case: the same key to the map.
+inline std::string other_case(std::string key) {
+  for (char& c : key) {
+    const char folded = static_cast<char>(c | 0x20);
+    c = folded >= 'a' && folded <= 'z' ? static_cast<char>(c ^ 0x20) : c;
+  }
+  return key;
+}
+
+inline std::string run_map_script(const std::uint8_t* data, std::size_t size) {
+  class Item : public ZAND_OBJ {};
+  Script in{data, data + size};
+  Item pool[3];
+  MapSubject a, b;
+  MapSubject *active = &a, *spare = &b;
+  std::size_t steps = 0;
+  while (in.more()) {
+    MapSubject& s = *active;
+    ZAND_OBJ_MAP& map = *s.map;
+    // Mostly insertions, and clearing rarely, so that tables grow to
+    // hundreds of entries.
+    const std::size_t op = in.below(256);
+    if (op < 160) {
+      const std::string key = script_key(in);
+      ZAND_OBJ* value = in.pick(pool);
+      SCRIPT_CHECK(map.set_at(key, value));
+      const bool added = s.model.set_at(key, value);
+      SCRIPT_CHECK(s.table.insert_or_assign(key, value) == added);
+    } else if (op < 184) {
+      const std::string key = script_key(in);
+      const std::string other = script_key(in);
+      for (const std::string& asked : {key, other_case(key)}) {
+        SCRIPT_CHECK(map.look_up(asked) == s.model.look_up(asked));
+        const auto* found = s.table.find_entry(asked);
+        SCRIPT_CHECK((found == nullptr ? nullptr : found->value) ==
+                     s.model.look_up(asked));
+      }
+      // The key functions themselves, against their plain definitions.
+      SCRIPT_CHECK(zand_internal::key_hash(key.c_str(), key.size()) ==
+                   model_hash(key));
+      const int order = zand_internal::key_compare(key.c_str(), key.size(),
+                                                   other.c_str(), other.size());
+      SCRIPT_CHECK((order < 0) == (folded_key(key) < folded_key(other)));
+      SCRIPT_CHECK((order == 0) == (folded_key(key) == folded_key(other)));
+    } else if (op < 192) {
+      map.reset_iterator();
+      s.model.reset_iterator();
+    } else if (op < 224) {
+      const auto entry = s.model.get_next_entry();
+      std::string key = "unchanged";
+      SCRIPT_CHECK(map.get_next_entry(key) ==
+                   (entry ? entry->second : nullptr));
+      SCRIPT_CHECK(key == (entry ? entry->first : "unchanged"));
+    } else if (op < 228) {  // go on with a copy, whose cursor is at the first
+      s.map = std::make_unique<MapSubject::Map>(*s.map);
+      s.model.reset_iterator();
+    } else if (op < 232) {  // go on with the spare, assigned from this map
+      static_cast<ZAND_OBJ_MAP&>(*spare->map) = map;
+      spare->table.copy_from(s.table);
+      spare->model = s.model;
+      spare->model.reset_iterator();
+      std::swap(active, spare);
+    } else if (op < 236) {
+      ZAND_OBJ_MAP& self = map;
+      SCRIPT_CHECK(&(map = self) == &map);  // nothing changes
+    } else if (op < 244) {
+      std::swap(active, spare);
+    } else if (op < 255) {
+      SCRIPT_PASS(s.check_walk());
+    } else if (in.below(4) == 0) {
+      map.remove_all();
+      s.table.clear_entries();
+      s.model.remove_all();
+    }
+    // A damaged table stays damaged, so every eighth step is soon enough.
+    SCRIPT_PASS(active->check_table(++steps % 8 == 0));
+  }
+  SCRIPT_PASS(a.check_table(true));
+  SCRIPT_PASS(b.check_table(true));
+  SCRIPT_PASS(a.check_walk());
+  SCRIPT_PASS(b.check_walk());
+  return {};
+}
+
+}  // namespace zand_test
+
+#endif  // ZAND_STL_TESTS_SUPPORT_MAP_SCRIPT_H
