@@ -1,13 +1,12 @@
 // The map's table and key functions from inside: golden hashes, the
-// word-at-a-time key functions against the byte-at-a-time definitions, the
-// table's pinned shapes, and operation scripts on maps and tables against
-// the model (support/map_script.h).
+// word-at-a-time key functions against the byte-at-a-time definitions, and
+// operation scripts on maps and tables against the model, the table's shape
+// included (support/map_script.h).
 #include "zand_stl/internal/obj_hash_table.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "containers/obj_hash_key.h"
 #include "support/map_script.h"
@@ -65,34 +64,6 @@ TEST(ObjHashKeys, WordWideFormsMatchTheByteDefinitions) {
       key[at] = unchanged[at];
     }
   }
-}
-
-TEST(ObjHashTable, ShapesAndTheWorkedExample) {
-  struct Shape {
-    std::uint64_t entries, bucket_count, mask, slots;
-  };
-  OBJ_HASH_TABLE table;
-  std::uint64_t n = 0;
-  for (const Shape& s :
-       {Shape{0, 1, 1, 9}, Shape{4, 1, 1, 9}, Shape{5, 2, 1, 9},
-        Shape{8, 2, 1, 9}, Shape{9, 3, 3, 9}, Shape{32, 8, 7, 9},
-        Shape{33, 9, 15, 17}, Shape{65, 17, 31, 33}}) {
-    for (; n < s.entries; ++n) {
-      table.insert_or_assign("key" + std::to_string(n), nullptr);
-    }
-    EXPECT_EQ(table.bucket_count(), s.bucket_count) << n;
-    EXPECT_EQ(table.mask(), s.mask) << n;
-    EXPECT_EQ(table.slot_count(), s.slots) << n;
-  }
-  table.clear_entries();
-  std::vector<std::string> chain;
-  for (const char* key : {"d", "b", "e", "a", "c"}) {
-    table.insert_or_assign(key, nullptr);
-  }
-  for (auto* p = table.first(); p != table.end(); p = p->next) {
-    chain.emplace_back(OBJ_HASH_TABLE::entry(p)->key());
-  }
-  EXPECT_EQ(chain, (std::vector<std::string>{"b", "d", "a", "c", "e"}));
 }
 
 TEST(ObjMap, ScriptsAgreeWithTheModel) {

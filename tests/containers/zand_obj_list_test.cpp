@@ -1,6 +1,5 @@
 // ZAND_OBJ_LIST through the shared library: operation scripts against the
-// model (support/list_script.h), the cursor rules the model encodes pinned
-// by hand, and a derived is_empty.
+// model (support/list_script.h), and a derived is_empty.
 #include "zand_stl/zand_obj_list.h"
 
 #include <gtest/gtest.h>
@@ -14,26 +13,6 @@ namespace {
 TEST(ObjList, ScriptsAgreeWithTheModel) {
   zand_test::expect_scripts_pass(zand_test::run_list_script, "fuzz_obj_list",
                                  400, 300);
-}
-
-TEST(ObjList, CursorAcrossAdditionsAndRemovals) {
-  zand_test::CountedObj w, x, y, z;
-  ZAND_OBJ_LIST list;
-  for (ZAND_OBJ* p : {&x, &y, &z}) {
-    list.add_at_tail(p);
-  }
-  EXPECT_EQ(list.get_next_value(), nullptr);  // not reset: at the end
-  EXPECT_EQ(list.get_prev_value(), &z);
-  list.reset_head_position();
-  EXPECT_EQ(list.get_next_value(), &x);
-  list.add_at_head(&w);  // behind the walk
-  EXPECT_EQ(list.get_next_value(), &y);
-  EXPECT_EQ(list.remove_from_head(), &w);  // the cursor stays on z
-  EXPECT_EQ(list.remove_from_tail(), &z);  // the cursor moves to the end
-  EXPECT_EQ(list.get_next_value(), nullptr);
-  EXPECT_EQ(list.get_prev_value(), &y);
-  list.add_at_tail(&w);  // at the end: the walk stays ended
-  EXPECT_EQ(list.get_next_value(), nullptr);
 }
 
 class AlwaysEmptyList : public ZAND_OBJ_LIST {

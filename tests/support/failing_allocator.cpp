@@ -1,6 +1,6 @@
 // Replacement global allocation functions for the allocation-failure tests.
-// Every form of operator new funnels into allocate(), every delete into
-// release(), so the counts cover the library's nodes, entries and strings.
+// Every operator new funnels into allocate(), every delete into release(),
+// so the counts cover the library's nodes, entries and strings.
 #include "failing_allocator.h"
 
 #include <cstdlib>
@@ -41,25 +41,10 @@ FailAllocationAt::~FailAllocationAt() { g_countdown = 0; }
 
 }  // namespace zand_test
 
+// The standard library's nothrow forms call these.
 void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
-  try {
-    return allocate(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-  return operator new(size, tag);
-}
 void operator delete(void* p) noexcept { release(p); }
 void operator delete[](void* p) noexcept { release(p); }
 void operator delete(void* p, std::size_t /*size*/) noexcept { release(p); }
 void operator delete[](void* p, std::size_t /*size*/) noexcept { release(p); }
-void operator delete(void* p, const std::nothrow_t& /*tag*/) noexcept {
-  release(p);
-}
-void operator delete[](void* p, const std::nothrow_t& /*tag*/) noexcept {
-  release(p);
-}

