@@ -13,10 +13,6 @@
 #include <stdio_ext.h>
 #elif defined(__MINGW32__) && !defined(_UCRT)
 #define ZAND_STL_ACCESS_MSVCRT  // MinGW-w64 against msvcrt.dll
-#elif (defined(__APPLE__) || defined(__FreeBSD__) || defined(__NetBSD__) || \
-       defined(__OpenBSD__)) &&                                             \
-    defined(__SRD) && defined(__SWR) && defined(__SRW)
-#define ZAND_STL_ACCESS_BSD  // the BSD stdio of macOS and the BSDs
 #endif
 
 // Defined here rather than in the class so that they are exported as data
@@ -55,13 +51,9 @@ StreamAccess stream_access(std::FILE* file) {
   // update stream later adds _IOREAD or _IOWRT for its current direction.
   const int flags = file->_flag;
   return {(flags & (_IOREAD | _IORW)) != 0, (flags & (_IOWRT | _IORW)) != 0};
-#elif defined(ZAND_STL_ACCESS_BSD)
-  // The same scheme: __SRD for "r", __SWR for "w" and "a", __SRW for "+".
-  const int flags = file->_flags;
-  return {(flags & (__SRD | __SRW)) != 0, (flags & (__SWR | __SRW)) != 0};
 #else
-  // An opaque FILE (Microsoft's UCRT, MinGW-w64's UCRT builds, runtimes not
-  // named above): the runtime alone decides.
+  // An opaque FILE (Microsoft's UCRT, MinGW-w64's UCRT builds), or a
+  // runtime this library is not built and tested with: it alone decides.
   static_cast<void>(file);
   return {true, true};
 #endif

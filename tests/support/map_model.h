@@ -76,13 +76,13 @@ class MapModel {
  public:
   // Whether the key was new.
   bool set_at(const std::string& key, ZAND_OBJ* value) {
-    const auto [entry, added] = m_entries.emplace(folded_key(key), key);
-    m_values[entry->first] = value;
+    const auto [entry, added] = m_entries.emplace(folded_key(key), Entry{key});
+    entry->second.value = value;
     return added;
   }
   ZAND_OBJ* look_up(const std::string& key) const {
-    const auto found = m_values.find(folded_key(key));
-    return found == m_values.end() ? nullptr : found->second;
+    const auto found = m_entries.find(folded_key(key));
+    return found == m_entries.end() ? nullptr : found->second.value;
   }
   void reset_iterator() { m_cursor = after({}); }
   // The stored key and value under the cursor, moving it on; none at the
@@ -125,12 +125,12 @@ class MapModel {
   void refresh_order() {
     const TableShape shape = model_shape(m_entries.size());
     std::vector<std::pair<std::uint64_t, const std::string*>> rows;
-    for (const auto& [folded, stored] : m_entries) {
+    for (const auto& [folded, entry] : m_entries) {
       std::uint64_t b = model_folded_hash(folded) & shape.mask;
       if (b >= shape.bucket_count) {
         b -= (shape.mask + 1) / 2;
       }
-      rows.emplace_back(b, &stored);
+      rows.emplace_back(b, &entry.stored);
     }
     std::stable_sort(
         rows.begin(), rows.end(),
@@ -141,8 +141,11 @@ class MapModel {
     }
   }
 
-  std::map<std::string, std::string> m_entries;  // folded -> stored form
-  std::map<std::string, ZAND_OBJ*> m_values;     // folded -> value
+  struct Entry {
+    std::string stored;  // the form first stored
+    ZAND_OBJ* value = nullptr;
+  };
+  std::map<std::string, Entry> m_entries;  // by folded key
   std::optional<std::string> m_cursor;
   std::vector<std::string> m_order;
 };

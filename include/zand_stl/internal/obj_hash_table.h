@@ -188,7 +188,7 @@ class OBJ_HASH_TABLE {
   void reset_slots() noexcept;
 
 #if defined(_MSC_VER)
-  ObjHashKeyFunctions m_key_functions;
+  [[maybe_unused]] ObjHashKeyFunctions m_key_functions;
 #endif
   EntryChain m_chain;
   Storage m_storage;
