@@ -18,7 +18,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build"
 cmake --install "$build" >/dev/null
 
-libdir=$(find "$prefix" -name 'libzand_stl.so.1.0.0' -printf '%h\n')
+libdir=$(find "$prefix" -name 'libzand_stl.so.1.1.0' -printf '%h\n')
 for f in "$libdir/libzand_stl.so.1" "$libdir/libzand_stl.so" \
   "$libdir/cmake/zand_stl/zand_stlConfig.cmake" \
   "$libdir/cmake/zand_stl/zand_stlConfigVersion.cmake" \
