@@ -6,8 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -46,7 +46,11 @@ inline void write_file(const std::string& path, const std::string& bytes) {
 // Empty when the file cannot be read.
 inline std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::ostringstream bytes;
+  if (in && in.peek() != std::ifstream::traits_type::eof()) {
+    bytes << in.rdbuf();  // an empty rdbuf would set failbit on bytes
+  }
+  return bytes.str();
 }
 
 }  // namespace zand_test
