@@ -60,11 +60,10 @@ inline std::uint64_t word_at(const unsigned char* key, std::size_t span,
         load_little_endian<std::uint32_t>(key + left - 4);
     return low | (high << (8 * (left - 4)));
   }
-  // One to three bytes: the first, the middle and the last, some of which
-  // may be one and the same byte.
+  // One to three bytes, the last of them the terminating zero: the first
+  // and the middle one (for one or two, the first again or the zero).
   return std::uint64_t{key[0]} |
-         (std::uint64_t{key[left / 2]} << (8 * (left / 2))) |
-         (std::uint64_t{key[left - 1]} << (8 * (left - 1)));
+         (std::uint64_t{key[left / 2]} << (8 * (left / 2)));
 }
 
 // Bit 7 set in each byte of w that is zero, and nowhere else. Adding 0x7F
