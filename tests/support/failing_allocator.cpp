@@ -41,10 +41,27 @@ FailAllocationAt::~FailAllocationAt() { g_countdown = 0; }
 
 }  // namespace zand_test
 
-// The standard library's nothrow forms call these.
+// Every form, the nothrow ones too: valgrind would otherwise put its own in
+// the standard library's place, and mismatch them with these deletes.
 void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
+  try {
+    return allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
 void operator delete(void* p) noexcept { release(p); }
 void operator delete[](void* p) noexcept { release(p); }
 void operator delete(void* p, std::size_t /*size*/) noexcept { release(p); }
 void operator delete[](void* p, std::size_t /*size*/) noexcept { release(p); }
+void operator delete(void* p, const std::nothrow_t& /*tag*/) noexcept {
+  release(p);
+}
+void operator delete[](void* p, const std::nothrow_t& /*tag*/) noexcept {
+  release(p);
+}
