@@ -20,12 +20,6 @@ else()
   set(ZAND_STL_WERROR_FLAG -Werror)
 endif()
 
-# Debug builds have the GNU standard library check its preconditions (the
-# bounds of operator[] among them), which changes no layout.
-if(NOT MSVC)
-  add_compile_definitions($<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
-endif()
-
 # Callers and the DLL pass std::string and other standard objects to each
 # other, so all of them must use the one shared C runtime, in the same
 # flavour: /MD for Release, /MDd for Debug (MSVC only).
