@@ -7,7 +7,7 @@
 #include <cstddef>
 
 // The runtimes whose streams can say what their mode permits. Everywhere
-// else stream_access() answers "everything".
+// else stream_permits() answers "yes".
 #if defined(__GLIBC__) || (defined(__linux__) && !defined(__ANDROID__))
 #define ZAND_STL_ACCESS_STDIO_EXT  // glibc, musl
 #include <stdio_ext.h>
@@ -33,29 +33,26 @@ bool has_flag(unsigned int flags, unsigned int flag) {
   return (flags & flag) != 0;
 }
 
-// What the stream's open mode lets it do. Some runtimes do not refuse an
-// operation the mode forbids: Wine's msvcrt.dll reads bytes that were never
-// in the file from a stream open for writing, and reports writes to a stream
-// open for reading as done while skipping as many bytes of the file. So the
-// stream itself is asked, since the object holds nothing but its handle.
-struct StreamAccess {
-  bool reads;
-  bool writes;
-};
-
-StreamAccess stream_access(std::FILE* file) {
+// Whether the stream's open mode lets it write (or, with false, read). Some
+// runtimes do not refuse an operation the mode forbids: Wine's msvcrt.dll
+// reads bytes that were never in the file from a stream open for writing,
+// and reports writes to a stream open for reading as done while skipping as
+// many bytes of the file. So the stream itself is asked, since the object
+// holds nothing but its handle. Only the one question is asked: reading a
+// line is a call per line.
+bool stream_permits(std::FILE* file, bool writing) {
 #if defined(ZAND_STL_ACCESS_STDIO_EXT)
-  return {__freadable(file) != 0, __fwritable(file) != 0};
+  return (writing ? __fwritable(file) : __freadable(file)) != 0;
 #elif defined(ZAND_STL_ACCESS_MSVCRT)
   // "r" sets _IOREAD, "w" and "a" set _IOWRT, "+" sets _IORW alone; an
   // update stream later adds _IOREAD or _IOWRT for its current direction.
-  const int flags = file->_flag;
-  return {(flags & (_IOREAD | _IORW)) != 0, (flags & (_IOWRT | _IORW)) != 0};
+  return (file->_flag & ((writing ? _IOWRT : _IOREAD) | _IORW)) != 0;
 #else
   // An opaque FILE (Microsoft's UCRT, MinGW-w64's UCRT builds), or a
   // runtime this library is not built and tested with: it alone decides.
   static_cast<void>(file);
-  return {true, true};
+  static_cast<void>(writing);
+  return true;
 #endif
 }
 
@@ -120,7 +117,7 @@ void ZAND_FILE::close_file() {
 }
 
 bool ZAND_FILE::write_string(const std::string& text) {
-  if (m_file == nullptr || !stream_access(m_file).writes) {
+  if (m_file == nullptr || !stream_permits(m_file, true)) {
     return false;
   }
   return std::fputs(text.c_str(), m_file) >= 0;
@@ -128,7 +125,7 @@ bool ZAND_FILE::write_string(const std::string& text) {
 
 bool ZAND_FILE::read_string(std::string& line) {
   line.clear();
-  if (m_file == nullptr || !stream_access(m_file).reads) {
+  if (m_file == nullptr || !stream_permits(m_file, false)) {
     return false;
   }
   // The fixed buffer is what bounds a piece to BUFFER_MAX_SIZE - 1 bytes.
@@ -144,7 +141,8 @@ bool ZAND_FILE::read_string(std::string& line) {
 }
 
 unsigned int ZAND_FILE::read(void* buffer, unsigned int size) {
-  if (m_file == nullptr || buffer == nullptr || !stream_access(m_file).reads) {
+  if (m_file == nullptr || buffer == nullptr ||
+      !stream_permits(m_file, false)) {
     return 0;
   }
   // At most size bytes, so the count fits the result.
