@@ -10,6 +10,7 @@
 
 #include "support/counted_obj.h"
 #include "support/file_model.h"
+#include "support/keys.h"
 #include "support/map_model.h"
 #include "zand_stl/zand_file.h"
 #include "zand_stl/zand_obj_map.h"
@@ -17,18 +18,11 @@
 namespace {
 
 TEST(HostileMapKeys, FiveThousandKeysInOneBucket) {
-  // "cz" and "di" are worth the same to the hash (99 * 17 + 122 = 100 * 17 +
-  // 105), so keys of 13 such blocks all have one hash, and differ as keys
-  // whenever their blocks differ. Filling one bucket costs the square of its
-  // size: 5,000 keys take about a second under the sanitizers, 100,000 would
-  // take minutes.
+  // Filling one bucket costs the square of its size: 5,000 keys take about
+  // a second under the sanitizers, 100,000 would take minutes.
   constexpr std::size_t kKeys = 5000;
   const auto make_key = [](std::size_t i) {
-    std::string key;
-    for (int b = 0; b < 13; ++b, i /= 2) {
-      key += i % 2 == 0 ? "cz" : "di";
-    }
-    return key;
+    return zand_test::one_bucket_key(i, 13);
   };
   std::vector<std::string> keys;
   for (std::size_t i = 0; i < kKeys; ++i) {

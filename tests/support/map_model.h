@@ -13,45 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "support/keys.h"
 #include "zand_stl/zand_obj.h"
 #include "zand_stl/zand_obj_map.h"
 
 namespace zand_test {
-
-// The key up to its first zero byte, with A-Z turned into a-z. Two keys are
-// the same key exactly when these are equal, and std::string compares its
-// bytes as unsigned values, which is the map's key order.
-inline std::string folded_key(const std::string& key) {
-  std::string out = key.substr(0, key.find('\0'));
-  for (char& c : out) {
-    c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-  }
-  return out;
-}
-
-// The hash of a key already folded.
-inline std::uint64_t model_folded_hash(const std::string& folded) {
-  std::uint64_t h = 0;
-  for (char c : folded) {
-    const auto byte = static_cast<unsigned char>(c);
-    const std::int64_t signed_byte = byte < 128 ? byte : byte - 256;
-    h = h * 17 + static_cast<std::uint64_t>(signed_byte);
-  }
-  return h;
-}
-
-// Each letter in its other case: the same key to the map.
-inline std::string other_case(std::string key) {
-  for (char& c : key) {
-    const char folded = static_cast<char>(c | 0x20);
-    c = folded >= 'a' && folded <= 'z' ? static_cast<char>(c ^ 0x20) : c;
-  }
-  return key;
-}
-
-inline std::uint64_t model_hash(const std::string& key) {
-  return model_folded_hash(folded_key(key));
-}
 
 struct TableShape {
   std::uint64_t bucket_count;
@@ -126,7 +92,7 @@ class MapModel {
     const TableShape shape = model_shape(m_entries.size());
     std::vector<std::pair<std::uint64_t, const std::string*>> rows;
     for (const auto& [folded, entry] : m_entries) {
-      std::uint64_t b = model_folded_hash(folded) & shape.mask;
+      std::uint64_t b = h17_hash(folded) & shape.mask;
       if (b >= shape.bucket_count) {
         b -= (shape.mask + 1) / 2;
       }
