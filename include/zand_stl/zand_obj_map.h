@@ -5,8 +5,12 @@
 //
 // The walk order (reset_iterator, then get_next_entry until null) is part of
 // the contract: bucket by bucket in ascending bucket number, inside a bucket
-// in ascending case-insensitive key order. It depends only on the set of keys
-// held, never on the order of insertion, and is identical on every platform.
+// in ascending case-insensitive key order, identical on every platform. For
+// a map filled from empty, from remove_all, or copied from such a map, it
+// depends only on the set of keys held, never on the order of insertion. A
+// map whose assignment failed (std::bad_alloc) is empty but keeps the
+// source's bucket count, so keys stored into it afterwards walk in another
+// order than in a fresh map until remove_all.
 // A null value is stored like any other, so it cannot be told from an absent
 // key or from the end of a walk; use size() to count entries.
 #ifndef ZAND_STL_ZAND_OBJ_MAP_H
@@ -51,10 +55,17 @@ class ZAND_STL_API ZAND_OBJ_MAP {
   // The virtual operations, declared in the order of their table slots.
 
   // Stores value under key: replaces the value of an equal key (whose stored
-  // form stays), or adds an entry. Always returns true. The cursor does not
-  // move and stays valid, though an entry added during a walk may or may not
-  // be visited. Throws std::bad_alloc, or std::length_error at the maximum
-  // size; the map is then unchanged, walk order included.
+  // form stays), or adds an entry. Always returns true. Throws
+  // std::bad_alloc, or std::length_error at the maximum size; the map is
+  // then unchanged, walk order included.
+  //
+  // During a walk: the cursor does not move and stays valid. A new entry
+  // takes its place in the order, before or after the cursor. When adding
+  // it grows the table (at the 5th, 9th, 13th, ... entry), the entries of
+  // one bucket that move to the new last bucket go to the end of the walk:
+  // an entry already returned may then be returned again, and when the
+  // entry under the cursor is among them, the walk goes on from its new
+  // place and skips the entries between its old place and the end.
   virtual bool set_at(const std::string& key, ZAND_OBJ* value);
 
   // The value stored under an equal key, or null. Allocates nothing.

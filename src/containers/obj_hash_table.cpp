@@ -6,6 +6,12 @@
 #include <cstring>
 #include <new>
 
+#ifndef NDEBUG
+#include <algorithm>
+#include <utility>
+#include <vector>
+#endif
+
 #include "containers/obj_hash_key.h"
 #include "frame/length_error.h"
 
@@ -20,17 +26,29 @@ constexpr std::uint64_t kFirstSegmentSlots = 16;
 constexpr unsigned kSegments = 58;
 
 // Entry blocks grow with the table, from a small first block up to a size
-// past which blocks save no more allocations worth having. An entry too big
-// to share a block (a long key) gets a block of its own.
+// past which blocks save no more allocations worth having. An entry larger
+// than a quarter of the largest block, or than the shared block it would
+// be carved from, gets a block of its own, sized to it.
 constexpr std::size_t kSmallestBlockBytes = 512;
 constexpr std::size_t kLargestBlockBytes = std::size_t{64} << 10;
-constexpr std::size_t kOwnBlockBytes = kLargestBlockBytes / 4;
+constexpr std::size_t kOwnBlockThreshold = kLargestBlockBytes / 4;
+
+constexpr std::size_t kEntryAlign = alignof(ObjHashEntry);
+
+// The longest key an entry can hold: its bytes, with the entry, the key's
+// terminating zero, the alignment and a block header, must not wrap. No
+// allocation of that size could succeed anyway.
+constexpr std::size_t kMaxKeyBytes = static_cast<std::size_t>(-1) / 2;
 
 // An entry's bytes: the entry, its key and the key's terminating zero,
-// rounded up so that the next entry is aligned.
-std::size_t entry_bytes(std::size_t key_size) noexcept {
-  constexpr std::size_t kAlign = alignof(ObjHashEntry);
-  return (sizeof(ObjHashEntry) + key_size + 1 + kAlign - 1) & ~(kAlign - 1);
+// rounded up so that the next entry is aligned. Throws std::bad_alloc for
+// a key no block could hold.
+std::size_t entry_bytes(std::size_t key_size) {
+  if (key_size > kMaxKeyBytes) {
+    throw std::bad_alloc();
+  }
+  return (sizeof(ObjHashEntry) + key_size + 1 + kEntryAlign - 1) &
+         ~(kEntryAlign - 1);
 }
 
 // Payload bytes of the next shared block for a table of `count` entries:
@@ -49,6 +67,7 @@ std::size_t block_bytes_for(std::uint64_t count) noexcept {
 // Entries are carved from these, front to back, after the header.
 struct ObjHashEntryBlock {
   ObjHashEntryBlock* next;
+  std::size_t bytes;  // what follows the header
 };
 
 struct ObjHashSlotDirectory {
@@ -121,17 +140,23 @@ void OBJ_HASH_TABLE::free_entries() noexcept {
   m_chain.count = 0;
 }
 
+// `bytes` of the block being carved, or of a new block when they do not fit
+// there. An entry is never carved from a block it does not fit: one larger
+// than the next shared block gets a block of its own, and the shared block
+// being carved stays the one carved next.
 char* OBJ_HASH_TABLE::carve(std::size_t bytes) {
   if (static_cast<std::size_t>(m_storage.limit - m_storage.free) >= bytes) {
     char* const place = m_storage.free;
     m_storage.free += bytes;
     return place;
   }
-  const bool own = bytes > kOwnBlockBytes;
-  const std::size_t payload = own ? bytes : block_bytes_for(m_chain.count);
+  const std::size_t shared = block_bytes_for(m_chain.count);
+  const bool own = bytes > kOwnBlockThreshold || bytes > shared;
+  const std::size_t payload = own ? bytes : shared;
   auto* const block = static_cast<ObjHashEntryBlock*>(
       ::operator new(sizeof(ObjHashEntryBlock) + payload));
   block->next = m_storage.directory->blocks;
+  block->bytes = payload;
   m_storage.directory->blocks = block;
   char* const place = reinterpret_cast<char*>(block + 1);
   if (!own) {  // the rest of the block the last one carved is given up
@@ -154,7 +179,8 @@ ObjHashEntry* OBJ_HASH_TABLE::make_entry(const char* key, std::size_t size,
 
 // The one lookup: the bucket's signature first, then only entries of equal
 // hash have their keys compared. The bucket ascends in key order, so a
-// stored key past the sought one ends the search.
+// stored key of equal hash past the sought one ends the search; entries of
+// other hashes are passed over whatever their keys.
 ObjHashEntry* OBJ_HASH_TABLE::find_hashed(const std::string& key,
                                           std::uint64_t hash) const noexcept {
   const std::uint64_t b = bucket_of(hash);
@@ -369,6 +395,27 @@ std::string OBJ_HASH_TABLE::invariant_violation() const {
   if (slot(0).first != end->next) {
     return "slot 0 does not hold the first position";
   }
+  // Every entry, with its key, lies inside one of the table's blocks.
+  std::vector<std::pair<const char*, const char*>> blocks;
+  for (const ObjHashEntryBlock* block = m_storage.directory->blocks;
+       block != nullptr; block = block->next) {
+    const char* const begin = reinterpret_cast<const char*>(block + 1);
+    blocks.emplace_back(begin, begin + block->bytes);
+  }
+  std::sort(blocks.begin(), blocks.end());
+  const auto in_a_block = [&blocks](const void* place, std::size_t bytes) {
+    const char* const begin = static_cast<const char*>(place);
+    auto after = std::upper_bound(
+        blocks.begin(), blocks.end(), begin,
+        [](const char* p, const auto& block) { return p < block.first; });
+    return after != blocks.begin() && (--after)->first <= begin &&
+           bytes <= static_cast<std::size_t>(after->second - begin);
+  };
+  if (m_storage.free != m_storage.limit &&
+      !in_a_block(m_storage.free,
+                  static_cast<std::size_t>(m_storage.limit - m_storage.free))) {
+    return "the free part of the entry block lies outside every block";
+  }
   std::uint64_t count = 0;
   const ChainLink* p = end->next;
   for (std::uint64_t b = 0; b < bc; ++b) {
@@ -382,6 +429,10 @@ std::string OBJ_HASH_TABLE::invariant_violation() const {
         return "bucket " + std::to_string(b) + " runs past the chain's end";
       }
       const ObjHashEntry* const e = entry(p);
+      if (!in_a_block(e, sizeof(ObjHashEntry) + e->key_size + 1)) {
+        return "an entry of bucket " + std::to_string(b) +
+               " lies outside every block of its table";
+      }
       if (p->next->prev != p || e->key()[e->key_size] != '\0' ||
           e->hash != key_hash(e->key(), e->key_size)) {
         return "an entry of bucket " + std::to_string(b) + " is damaged";

@@ -36,13 +36,32 @@ inline TableShape model_shape(std::uint64_t n) {
 }
 
 // ZAND_OBJ_MAP as a model: entries by folded key, and the cursor as the
-// stored key it stands on, which keeps its place in the walk order however
-// the table grows.
+// entry it stands on, which keeps its place in the walk order however the
+// table grows.
 class MapModel {
  public:
+  MapModel() = default;
+  MapModel(const MapModel& other) : m_entries(other.m_entries) {
+    if (other.m_cursor != nullptr) {
+      m_cursor = &*m_entries.find(other.m_cursor->first);
+    }
+  }
+  MapModel& operator=(const MapModel& other) {
+    MapModel copy(other);
+    m_entries.swap(copy.m_entries);  // the nodes, and so the cursor, stay
+    m_cursor = copy.m_cursor;
+    m_order.clear();
+    return *this;
+  }
+
   // Whether the key was new.
   bool set_at(const std::string& key, ZAND_OBJ* value) {
-    const auto [entry, added] = m_entries.emplace(folded_key(key), Entry{key});
+    std::string folded = folded_key(key);
+    const auto [entry, added] = m_entries.try_emplace(std::move(folded));
+    if (added) {
+      entry->second.stored = key;
+      entry->second.hash = h17_hash(entry->first);
+    }
     entry->second.value = value;
     return added;
   }
@@ -50,70 +69,74 @@ class MapModel {
     const auto found = m_entries.find(folded_key(key));
     return found == m_entries.end() ? nullptr : found->second.value;
   }
-  void reset_iterator() { m_cursor = after({}); }
+  void reset_iterator() { m_cursor = at(0); }
   // The stored key and value under the cursor, moving it on; none at the
   // end.
   std::optional<std::pair<std::string, ZAND_OBJ*>> get_next_entry() {
-    if (!m_cursor) {
+    if (m_cursor == nullptr) {
       return std::nullopt;
     }
-    const std::string stored = *m_cursor;
-    m_cursor = after(stored);
-    return std::pair(stored, look_up(stored));
+    const Node* const node = m_cursor;
+    at(0);  // brings the ranks up to date
+    m_cursor = at(node->second.rank + 1);
+    return std::pair(node->second.stored, node->second.value);
   }
   void remove_all() { *this = MapModel(); }
   // Every stored key and its value, in walk order.
-  std::vector<std::pair<std::string, ZAND_OBJ*>> walk() {
-    after({});  // brings the order up to date
+  std::vector<std::pair<std::string, ZAND_OBJ*>> walk() const {
     std::vector<std::pair<std::string, ZAND_OBJ*>> out;
-    for (const std::string& stored : m_order) {
-      out.emplace_back(stored, look_up(stored));
+    for (std::size_t i = 0; const Node* node = at(i); ++i) {
+      out.emplace_back(node->second.stored, node->second.value);
     }
     return out;
   }
   std::size_t size() const { return m_entries.size(); }
 
  private:
-  // The stored key after `stored` in walk order (the first for none); none
-  // past the end.
-  std::optional<std::string> after(const std::optional<std::string>& stored) {
-    if (m_order.size() != m_entries.size()) {  // only a new key changes it
-      refresh_order();
-    }
-    const auto it = stored
-                        ? std::find(m_order.begin(), m_order.end(), *stored) + 1
-                        : m_order.begin();
-    return it == m_order.end() ? std::nullopt : std::optional(*it);
-  }
-
-  // The entries by ascending bucket, and inside a bucket in key order, which
-  // is the order of m_entries.
-  void refresh_order() {
-    const TableShape shape = model_shape(m_entries.size());
-    std::vector<std::pair<std::uint64_t, const std::string*>> rows;
-    for (const auto& [folded, entry] : m_entries) {
-      std::uint64_t b = h17_hash(folded) & shape.mask;
-      if (b >= shape.bucket_count) {
-        b -= (shape.mask + 1) / 2;
-      }
-      rows.emplace_back(b, &entry.stored);
-    }
-    std::stable_sort(
-        rows.begin(), rows.end(),
-        [](const auto& x, const auto& y) { return x.first < y.first; });
-    m_order.clear();
-    for (const auto& row : rows) {
-      m_order.push_back(*row.second);
-    }
-  }
-
   struct Entry {
     std::string stored;  // the form first stored
     ZAND_OBJ* value = nullptr;
+    std::uint64_t hash = 0;    // of the folded key
+    mutable std::size_t rank;  // its place in m_order
   };
+  using Node = std::map<std::string, Entry>::value_type;
+
+  // The entry at place i of the walk order, or null past the end.
+  const Node* at(std::size_t i) const {
+    if (m_order.size() != m_entries.size()) {  // only a new key changes it
+      refresh_order();
+    }
+    return i < m_order.size() ? m_order[i] : nullptr;
+  }
+
+  // The entries by ascending bucket, and inside a bucket in key order, which
+  // is the order of m_entries: a counting sort by bucket.
+  void refresh_order() const {
+    const TableShape shape = model_shape(m_entries.size());
+    std::vector<std::size_t> starts(shape.bucket_count + 1);
+    std::vector<std::size_t> buckets;
+    for (const Node& node : m_entries) {
+      std::uint64_t b = node.second.hash & shape.mask;
+      if (b >= shape.bucket_count) {
+        b -= (shape.mask + 1) / 2;
+      }
+      buckets.push_back(b);
+      ++starts[b + 1];
+    }
+    for (std::size_t b = 1; b < starts.size(); ++b) {
+      starts[b] += starts[b - 1];
+    }
+    m_order.assign(m_entries.size(), nullptr);
+    auto bucket = buckets.begin();
+    for (const Node& node : m_entries) {
+      node.second.rank = starts[*bucket++]++;
+      m_order[node.second.rank] = &node;
+    }
+  }
+
   std::map<std::string, Entry> m_entries;  // by folded key
-  std::optional<std::string> m_cursor;
-  std::vector<std::string> m_order;
+  const Node* m_cursor = nullptr;          // null at the end
+  mutable std::vector<const Node*> m_order;
 };
 
 // The keys of a whole map, from its first entry, counted with size() since

@@ -49,7 +49,7 @@ struct MapSubject {
   std::string check_walk() const {
     ZAND_OBJ_MAP copy(*map);
     const zand_internal::ChainLink* position = table.first();
-    for (const auto& [stored_key, value] : MapModel(model).walk()) {
+    for (const auto& [stored_key, value] : model.walk()) {
       std::string key;
       SCRIPT_CHECK(copy.get_next_entry(key) == value);
       SCRIPT_CHECK(key == stored_key);
@@ -65,16 +65,89 @@ struct MapSubject {
   }
 };
 
-// Up to 24 bytes, so that keys span the table's 8-byte words: any bytes, or
-// over an alphabet that makes folded and zero-byte collisions likely.
-inline std::string script_key(Script& in) {
+// A source of small numbers for keys: the script itself, or a generator
+// seeded from it, so that a fill of thousands of keys, or a key of 70 KiB,
+// costs the script a few bytes.
+class KeySource {
+ public:
+  explicit KeySource(std::uint64_t seed) : m_state(seed) {}
+  // A number below n, for n up to 256 from one byte of the generator's
+  // output, so that long keys are cheap to make.
+  std::size_t below(std::size_t n) {
+    if (m_bytes_left == 0) {
+      m_word = next();
+      m_bytes_left = 8;
+    }
+    --m_bytes_left;
+    const std::uint64_t byte = m_word & 0xFF;
+    m_word >>= 8;
+    return static_cast<std::size_t>(n <= 256 ? byte % n : next() % n);
+  }
+
+ private:
+  std::uint64_t next() {  // splitmix64
+    std::uint64_t z = (m_state += 0x9E3779B97F4A7C15U);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9U;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBU;
+    return z ^ (z >> 31);
+  }
+
+  std::uint64_t m_state;
+  std::uint64_t m_word = 0;
+  unsigned m_bytes_left = 0;
+};
+
+// A key length: mostly every length up to 64, which crosses the word loads
+// of the key functions and the string's short-string limit; otherwise a
+// power of two from 16 to 64 KiB, or an entry of that size, give or take
+// one byte or one word; and now and then any length up to 70 KiB. Longer
+// keys come once in `long_share` picks.
+template <typename Source>
+std::size_t key_length(Source& in, std::size_t long_share) {
+  const std::size_t kind = in.below(long_share);
+  if (kind >= 4) {
+    return in.below(65);
+  }
+  if (kind == 0) {
+    return in.below(256) * 256 + in.below(256) + in.below(70 * 1024 - 65535);
+  }
+  const std::size_t power = std::size_t{16} << in.below(13);
+  static constexpr std::ptrdiff_t kOffsets[] = {-8, -1, 0, 1, 8};
+  const std::ptrdiff_t offset = kOffsets[in.below(5)];
+  // An entry holds the key, its terminating zero and a header.
+  const std::size_t header =
+      kind == 1 ? 0 : sizeof(zand_internal::ObjHashEntry) + 1;
+  const auto length = static_cast<std::ptrdiff_t>(power) -
+                      static_cast<std::ptrdiff_t>(header) + offset;
+  return length < 0 ? power : static_cast<std::size_t>(length);
+}
+
+// Bytes of any value, or over an alphabet that makes folded and zero-byte
+// collisions likely.
+template <typename Source>
+char key_byte(Source& in, bool any) {
   static const char kAlphabet[] = "aAbBzZ\0[`0\x80\xE9\xFF";
+  return any ? static_cast<char>(in.below(256)) : kAlphabet[in.below(13)];
+}
+
+// A key from the script: a short one byte by byte; a long one from one of
+// a few seeds, so that long keys meet again, equal or differing only in
+// their last bytes, which the script gives.
+inline std::string script_key(Script& in) {
+  const std::size_t length = key_length(in, 64);
   const bool any = in.below(2) != 0;
-  std::string key(in.below(25), ' ');
-  for (char& c : key) {
-    c = any ? static_cast<char>(in.below(256)) : kAlphabet[in.below(13)];
+  std::string key(length, ' ');
+  KeySource body(in.below(4));
+  const std::size_t tail = length > 64 ? length - 8 : 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    key[i] = i < tail ? key_byte(body, any) : key_byte(in, any);
   }
   return key;
+}
+
+// Fill sizes: tens of keys, or thousands.
+inline std::size_t fill_size(Script& in) {
+  return in.below(2) != 0 ? in.below(64) : 100 * (1 + in.below(30));
 }
 
 inline std::string run_map_script(const std::uint8_t* data, std::size_t size) {
@@ -135,15 +208,28 @@ inline std::string run_map_script(const std::uint8_t* data, std::size_t size) {
       SCRIPT_CHECK(&(map = self) == &map);  // nothing changes
     } else if (op < 244) {
       std::swap(active, spare);
-    } else if (op < 255) {
+    } else if (op < 252) {
       SCRIPT_PASS(s.check_walk());
+    } else if (op < 255) {  // many keys at once, long ones rarely
+      KeySource fill(in.below(256));
+      for (std::size_t n = fill_size(in); n-- > 0;) {
+        std::string key(key_length(fill, 256), ' ');
+        const bool any = fill.below(2) != 0;
+        for (char& c : key) {
+          c = key_byte(fill, any);
+        }
+        ZAND_OBJ* value = fill.below(2) != 0 ? &pool[0] : nullptr;
+        map.set_at(key, value);
+        const bool added = s.model.set_at(key, value);
+        SCRIPT_CHECK(s.table.insert_or_assign(key, value) == added);
+      }
     } else if (in.below(4) == 0) {
       map.remove_all();
       s.table.clear_entries();
       s.model.remove_all();
     }
-    // A damaged table stays damaged, so every eighth step is soon enough.
-    SCRIPT_PASS(active->check_table(++steps % 8 == 0));
+    // A damaged table stays damaged, so every 16th step is soon enough.
+    SCRIPT_PASS(active->check_table(++steps % 16 == 0));
   }
   SCRIPT_PASS(a.check_table(true));
   SCRIPT_PASS(b.check_table(true));

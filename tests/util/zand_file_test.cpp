@@ -142,7 +142,10 @@ TEST(ZandFileRead, LinePiecesAgreeWithTheModelAndRawReadsInterleave) {
   TempDir dir;
   for (const std::string& contents :
        {""s, "\r\r\r\n\0\na\rb\0c\r\n"s, std::string(2046, 'w') + "\0yz\n"s,
-        x + "\n" + y + "\n\0\r"s}) {
+        x + "\n" + y + "\n\0\r"s,
+        // Lines one byte short of the buffer, filling it, and one over.
+        std::string(2046, 'a') + "\n" + y + "\n" + std::string(2048, 'c') +
+            "\n" + std::string(2046, 'd')}) {
     ASSERT_EQ(zand_test::check_read_string(dir, contents), "");
   }
   zand_test::expect_scripts_pass(

@@ -15,12 +15,15 @@
 //     and inside a bucket the entries ascend by key order.
 //  3. Each entry lies in the bucket bucket_of(key_hash(key)), and holds
 //     that hash.
-//  4. Slot bucket_count and every slot after it hold the end element, so
-//     an empty bucket's slot holds the first entry of the next non-empty
+//  4. Slot bucket_count, the closing slot, holds the end element, so an
+//     empty bucket's slot holds the first entry of the next non-empty
 //     bucket (or the end element).
 //  5. No two entries have equal keys.
-//  6. There are at least bucket_count + 1 slots: slot_count() is
-//     max(8, mask + 1) + 1.
+//  6. The bucket table has slot_count() = max(8, mask + 1) + 1 slots, at
+//     least bucket_count + 1. Only slots 0 to bucket_count are stored and
+//     meaningful: the ones after the closing slot stand for the end element
+//     but are null in a new table and stale after clear_entries, and are
+//     set as each bucket is added.
 //  7. The signature of slot b has exactly the bits signature_bit() gives
 //     for the hashes of bucket b's entries (none for an empty bucket).
 // Hence the chain order depends only on the set of keys and their count,
@@ -84,8 +87,8 @@ class OBJ_HASH_TABLE {
   // "vector<T> too long".
   static constexpr std::uint64_t kMaxSlots = 0x1FFFFFFFFFFFFFFF;
 
-  // The initial state: empty chain, 9 slots holding the end element,
-  // mask 1, one bucket.
+  // The initial state: empty chain, mask 1, one bucket, so 9 slots, of
+  // which slots 0 and 1 are stored and hold the end element.
   OBJ_HASH_TABLE();
   OBJ_HASH_TABLE(const OBJ_HASH_TABLE&) = delete;
   OBJ_HASH_TABLE& operator=(const OBJ_HASH_TABLE&) = delete;
