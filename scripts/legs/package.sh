@@ -18,8 +18,12 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build"
 cmake --install "$build" >/dev/null
 
-libdir=$(find "$prefix" -name 'libzand_stl.so.1.1.0' -printf '%h\n')
-for f in "$libdir/libzand_stl.so.1" "$libdir/libzand_stl.so" \
+# CMakeLists.txt alone names the version; the library's file name and its
+# SONAME follow it.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+libdir=$(find "$prefix" -name "libzand_stl.so.$version" -printf '%h\n')
+[[ -n $libdir ]] || { echo "package: libzand_stl.so.$version not installed"; exit 1; }
+for f in "$libdir/libzand_stl.so.${version%%.*}" "$libdir/libzand_stl.so" \
   "$libdir/cmake/zand_stl/zand_stlConfig.cmake" \
   "$libdir/cmake/zand_stl/zand_stlConfigVersion.cmake" \
   "$libdir/pkgconfig/zand_stl.pc" \
@@ -27,7 +31,7 @@ for f in "$libdir/libzand_stl.so.1" "$libdir/libzand_stl.so" \
   "$prefix/include/zand_stl/internal/obj_hash_table.h"; do
   [[ -e $f ]] || { echo "package: missing $f"; exit 1; }
 done
-echo "package: installed into $prefix"
+echo "package: version $version installed into $prefix"
 
 # Configures, builds and runs the CMake consumer project tests/package/$1.
 cmake_consumer() {
@@ -43,6 +47,8 @@ cmake_consumer find_package -DCMAKE_PREFIX_PATH="$prefix"
 
 echo "== consumer through pkg-config"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
+[[ $(pkg-config --modversion zand_stl) == "$version" ]] ||
+  { echo "package: zand_stl.pc does not say version $version"; exit 1; }
 # shellcheck disable=SC2046
 g++ -std=c++17 tests/package/consumer.cpp $(pkg-config --cflags --libs zand_stl) \
   -o "$work/pc-consumer"
