@@ -29,8 +29,16 @@ if(ZAND_STL_SANITIZE AND MSVC)
   message(FATAL_ERROR "ZAND_STL_SANITIZE needs g++ or clang: use the asan preset")
 endif()
 if(ZAND_STL_SANITIZE)
+  # ThreadSanitizer and AddressSanitizer (with its leak checker) each claim
+  # the shadow memory and the allocator for themselves.
+  if("thread" IN_LIST ZAND_STL_SANITIZERS AND
+     ("address" IN_LIST ZAND_STL_SANITIZERS OR "leak" IN_LIST ZAND_STL_SANITIZERS))
+    message(FATAL_ERROR "ZAND_STL_SANITIZERS: thread cannot be combined with "
+      "address or leak: use the asan and tsan presets")
+  endif()
+  list(JOIN ZAND_STL_SANITIZERS "," sanitizers)
   set(ZAND_STL_SANITIZER_FLAGS
-    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    -fsanitize=${sanitizers} -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_compile_options(${ZAND_STL_SANITIZER_FLAGS})
   add_link_options(${ZAND_STL_SANITIZER_FLAGS})
 endif()
