@@ -15,26 +15,19 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
-#include "frame/builtins.h"
+#include "util/builtins.h"
+#include "util/words.h"
 
 namespace zand_internal {
 
 namespace key_words {
 
-constexpr std::uint64_t kHighBits = 0x8080808080808080U;  // bit 7 of each byte
-constexpr std::uint64_t kLow7Bits = ~kHighBits;
-
-template <typename Word>
-inline Word load_little_endian(const unsigned char* p) noexcept {
-  Word w;
-  std::memcpy(&w, p, sizeof w);  // no alignment needed
-  if constexpr (!kLittleEndian) {
-    w = byte_swap(w);
-  }
-  return w;
-}
+using words::kHighBits;
+using words::kLow7Bits;
+using words::load_little_endian;
+using words::nonzero_bytes;
+using words::zero_bytes;
 
 // The eight bytes of a key from index `at` on, of the `span` = size + 1 that
 // may be read, the key's first byte in the word's lowest byte; the bytes
@@ -64,17 +57,6 @@ inline std::uint64_t word_at(const unsigned char* key, std::size_t span,
   // and the middle one (for one or two, the first again or the zero).
   return std::uint64_t{key[0]} |
          (std::uint64_t{key[left / 2]} << (8 * (left / 2)));
-}
-
-// Bit 7 set in each byte of w that is zero, and nowhere else. Adding 0x7F
-// to a byte's low seven bits carries into bit 7 unless they are all zero,
-// and never into the next byte.
-inline std::uint64_t zero_bytes(std::uint64_t w) noexcept {
-  return ~(((w & kLow7Bits) + kLow7Bits) | w) & kHighBits;
-}
-
-inline std::uint64_t nonzero_bytes(std::uint64_t w) noexcept {
-  return (((w & kLow7Bits) + kLow7Bits) | w) & kHighBits;
 }
 
 // The index of the lowest byte whose bit 7 is set in a non-zero mask.

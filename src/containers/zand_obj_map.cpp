@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "frame/builtins.h"
+#include "util/builtins.h"
 
 using zand_internal::OBJ_HASH_TABLE;
 

@@ -6,7 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+
+#include "util/words.h"
 
 namespace {
 
@@ -38,16 +39,14 @@ std::string convert_case(const std::string& text) {
   return result;
 }
 
-constexpr std::uint64_t kEachByte = 0x0101010101010101U;
-constexpr std::uint64_t kHighBits = 0x80 * kEachByte;  // bit 7 of each byte
-constexpr std::uint64_t kLow7Bits = 0x7F * kEachByte;
+using zand_internal::words::kEachByte;
+using zand_internal::words::kHighBits;
+using zand_internal::words::kLow7Bits;
 
 // Eight bytes from p, in whatever order: the tests below look at each byte
 // alone.
 inline std::uint64_t load_word(const char* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
+  return zand_internal::words::load<std::uint64_t>(p);
 }
 
 // The six whitespace bytes: the space, and 0x09 to 0x0D.
@@ -58,13 +57,12 @@ struct IsWhitespace {
   }
 
   // Whether all eight bytes of a word are whitespace. Bit 7 is set in each
-  // byte that is the space (a zero byte of word ^ 0x20...: adding 0x7F to
-  // its low seven bits does not reach bit 7) or lies from 0x09 to 0x0D
-  // (below 0x80, and adding 0x77 to it reaches bit 7 while adding 0x72 does
-  // not). No addition carries into the next byte.
+  // byte that is the space (a zero byte of word ^ 0x20...) or lies from
+  // 0x09 to 0x0D (below 0x80, and adding 0x77 to it reaches bit 7 while
+  // adding 0x72 does not). No addition carries into the next byte.
   bool all(std::uint64_t word) const {
-    const std::uint64_t x = word ^ (0x20 * kEachByte);
-    const std::uint64_t spaces = ~(((x & kLow7Bits) + kLow7Bits) | x);
+    const std::uint64_t spaces =
+        zand_internal::words::zero_bytes(word ^ (0x20 * kEachByte));
     const std::uint64_t low7 = word & kLow7Bits;
     const std::uint64_t controls =
         (low7 + 0x77 * kEachByte) & ~(low7 + 0x72 * kEachByte) & ~word;

@@ -3,8 +3,8 @@
 // intrinsics, and a plain standard C++ fallback with the same results.
 // Defining ZAND_STL_PORTABLE forces the fallbacks, so that the path a
 // compiler without these builtins takes is built and tested too. Internal.
-#ifndef ZAND_STL_SRC_FRAME_BUILTINS_H
-#define ZAND_STL_SRC_FRAME_BUILTINS_H
+#ifndef ZAND_STL_SRC_UTIL_BUILTINS_H
+#define ZAND_STL_SRC_UTIL_BUILTINS_H
 
 #include <cstdint>
 
@@ -110,4 +110,4 @@ inline void prefetch(const void* p) noexcept {
 
 }  // namespace zand_internal
 
-#endif  // ZAND_STL_SRC_FRAME_BUILTINS_H
+#endif  // ZAND_STL_SRC_UTIL_BUILTINS_H
