@@ -109,7 +109,8 @@ SIGNS = b"@[\\]^_`{|}~ -./:#*"
 CONTROLS = bytes(range(0x01, 0x20)) + b"\x7f"
 # From 0x80 up, the bytes with a letter's low seven bits (0xC1-0xDA,
 # 0xE1-0xFA) among them twice.
-HIGH = bytes(range(0x80, 0x100)) + bytes(range(0xC1, 0xDB)) + bytes(range(0xE1, 0xFB))
+HIGH = (bytes(range(0x80, 0x100)) + bytes(range(0xC1, 0xDB)) +
+        bytes(range(0xE1, 0xFB)))
 
 BYTE_CLASSES = [
     (38, LOWER),
@@ -164,6 +165,11 @@ class KeySet:
         self.keys.append(key)
         return True
 
+    def add_new(self, key):
+        """Adds a key that cannot be in the set already."""
+        if not self.add(key):
+            raise AssertionError("made the same key twice: %r" % key[:40])
+
 
 def make_keys():
     rng = Rng(SEED)
@@ -173,26 +179,29 @@ def make_keys():
     # Two families of keys that all share one hash, and so one bucket, in
     # letters of both cases.
     for i in range(256):
-        assert keys.add(random_case(rng, one_bucket_key(i, 8)))
+        keys.add_new(random_case(rng, one_bucket_key(i, 8)))
     chosen = set()
     while len(chosen) < 200:
         chosen.add(rng.below(1 << 10))
     for i in sorted(chosen):
-        assert keys.add(random_case(rng, one_bucket_key(i, 10)))
+        keys.add_new(random_case(rng, one_bucket_key(i, 10)))
     # One more, whose keys agree for their first 4,093 bytes: comparing them
     # crosses hundreds of words.
     prefix = patterned(rng, 4093)
     for i in range(32):
-        assert keys.add(prefix + random_case(rng, one_bucket_key(i, 5)) + b"~!\xE9")
+        blocks = random_case(rng, one_bucket_key(i, 5))
+        keys.add_new(prefix + blocks + b"~!\xE9")
 
     # Keys of 64 KiB and more, around the boundary.
     for length in (65535, 65536, 65537, 65543, 65544, 65545, 98307, 131077):
-        assert keys.add(patterned(rng, length))
+        keys.add_new(patterned(rng, length))
 
-    # A spread of medium lengths from 16 bytes to 16 KiB.
+    # A spread of medium lengths from 16 bytes to 16 KiB, as many from 16 to
+    # 31 as from 8,192 to 16,383 (integers only, so that every Python draws
+    # the same).
     for _ in range(320):
-        length = int(16 * 1024 ** (rng.below(1 << 20) / (1 << 20)))
-        assert keys.add(patterned(rng, length))
+        scale = 16 << rng.below(10)
+        keys.add_new(patterned(rng, scale + rng.below(scale)))
 
     # Zero bytes inside keys: the key ends at the first, wherever it lies in
     # a word, and what follows is kept but neither hashed nor compared.
@@ -212,8 +221,8 @@ def make_keys():
 
 
 def escape(data):
-    return "".join(chr(b) if 0x21 <= b <= 0x7E and b not in b"#\\{}" else "\\x%02X" % b
-                   for b in data)
+    return "".join(chr(b) if 0x21 <= b <= 0x7E and b not in b"#\\{}"
+                   else "\\x%02X" % b for b in data)
 
 
 def encode_key(key):
@@ -237,7 +246,8 @@ def encode_key(key):
                 best_period, best_count = period, count
             period += 1
         if best_period * best_count >= MIN_RUN:
-            out.append("{%d*%s}" % (best_count, escape(key[i:i + best_period])))
+            unit = escape(key[i:i + best_period])
+            out.append("{%d*%s}" % (best_count, unit))
             i += best_period * best_count
         else:
             out.append(escape(key[i:i + 1]))
@@ -246,16 +256,17 @@ def encode_key(key):
 
 
 HEADER = """\
-# The walk of a ZAND_OBJ_MAP holding the {count} keys below, in order: what
-# every platform's map must hand back, whatever the order of insertion.
+# The walk of a ZAND_OBJ_MAP holding the {count} keys below: every
+# platform's map must hand them back in this order, whatever the order of
+# insertion. A {count}-key table has {buckets} buckets and mask {mask:#x}.
 # Made by make_map_walk.py from the map's definition, not by the library;
-# regenerate only on purpose (python3 tests/golden/make_map_walk.py).
-# A {count}-key table has {buckets} buckets and mask {mask:#x}.
+# regenerate only on purpose: python3 tests/golden/make_map_walk.py
 #
-# One line per key: the key, a space, its hash in lowercase hex. Bytes from
-# 0x21 to 0x7E stand for themselves, but for # \\ {{ and }}; every other byte is
-# \\xHH. {{N*UNIT}} is UNIT (written alike) N times, for runs of at least
-# {min_run} bytes, the unit at most {max_period} bytes long.
+# One line per key: the key, a space, its hash in lowercase hex. In the key,
+# the bytes 0x21 to 0x7E but # \\ {{ }} stand for themselves, every other byte
+# is \\xHH, and {{N*UNIT}} is UNIT, written alike, N times: at each place the
+# run of a unit of at most {max_period} bytes that covers the most bytes (the
+# shorter unit on a tie), if it covers at least {min_run}.
 """
 
 
@@ -270,7 +281,8 @@ def render():
 
 
 def main():
-    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "map_walk.txt")
+    here = os.path.dirname(os.path.abspath(__file__))
+    path = os.path.join(here, "map_walk.txt")
     text = render()
     if sys.argv[1:] == ["--check"]:
         with open(path, encoding="ascii", newline="") as f:
