@@ -3,37 +3,35 @@
 // walk order, which callers store and compare across platforms.
 #include "zand_stl/internal/obj_hash_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
+#include "containers/obj_hash_key.h"
+#include "frame/length_error.h"
+#include "util/builtins.h"
+
 #ifndef NDEBUG
-#include <algorithm>
 #include <utility>
 #include <vector>
 #endif
 
-#include "containers/obj_hash_key.h"
-#include "frame/length_error.h"
-
 namespace zand_internal {
+
+// Entries are carved from these, front to back, after the header.
+struct ObjHashEntryBlock {
+  ObjHashEntryBlock* next;  // the block made before this one
+#ifndef NDEBUG
+  std::size_t bytes;  // what follows the header, for the invariant check
+#endif
+};
 
 namespace {
 
-// Segment 0 holds slots 0 to 15; segment k >= 1 holds slots 2^(k+3) up to
-// 2^(k+4) - 1, as many as all the segments before it. 58 segments cover
-// every slot up to the maximum slot count.
-constexpr std::uint64_t kFirstSegmentSlots = 16;
-constexpr unsigned kSegments = 58;
-
-// Entry blocks grow with the table, from a small first block up to a size
-// past which blocks save no more allocations worth having. An entry larger
-// than a quarter of the largest block, or than the shared block it would
-// be carved from, gets a block of its own, sized to it.
-constexpr std::size_t kSmallestBlockBytes = 512;
+// Blocks hold room for entries_ahead entries like the one that opens them,
+// within this size; an entry larger than that gets a block of exactly its
+// size.
 constexpr std::size_t kLargestBlockBytes = std::size_t{64} << 10;
-constexpr std::size_t kOwnBlockThreshold = kLargestBlockBytes / 4;
-
-constexpr std::size_t kEntryAlign = alignof(ObjHashEntry);
 
 // The longest key an entry can hold: its bytes, with the entry, the key's
 // terminating zero, the alignment and a block header, must not wrap. No
@@ -44,133 +42,205 @@ constexpr std::size_t kMaxKeyBytes = static_cast<std::size_t>(-1) / 2;
 // rounded up so that the next entry is aligned. Throws std::bad_alloc for
 // a key no block could hold.
 std::size_t entry_bytes(std::size_t key_size) {
+  constexpr std::size_t kAlign = alignof(ObjHashEntry);
   if (key_size > kMaxKeyBytes) {
     throw std::bad_alloc();
   }
-  return (sizeof(ObjHashEntry) + key_size + 1 + kEntryAlign - 1) &
-         ~(kEntryAlign - 1);
+  return (sizeof(ObjHashEntry) + key_size + 1 + kAlign - 1) & ~(kAlign - 1);
 }
 
-// Payload bytes of the next shared block for a table of `count` entries:
-// about 32 bytes per entry present, so that blocks double as the table
-// does.
-std::size_t block_bytes_for(std::uint64_t count) noexcept {
-  std::size_t bytes = kSmallestBlockBytes;
-  while (bytes < kLargestBlockBytes && bytes / 32 < count) {
-    bytes *= 2;
+// Up to this many buckets the slots are one array; beyond, segment 0 holds
+// slots 0 to 63 and segment k >= 1 slots 64 * 2^(k-1) to 64 * 2^k - 1, as
+// many as all the segments before it.
+constexpr std::uint64_t kArrayBuckets = 64;
+constexpr unsigned kArrayBucketsBit = 6;  // 2^6 = kArrayBuckets
+
+// The array's slots for `buckets` buckets (2 to kArrayBuckets): the next
+// power of two.
+std::size_t array_slots(std::uint64_t buckets) noexcept {
+  return buckets <= 2 ? 2 : std::size_t{2} << highest_set_bit(buckets - 1);
+}
+
+// The segment that holds slot i, with more than kArrayBuckets buckets.
+unsigned segment_of(std::uint64_t i) noexcept {
+  return i < kArrayBuckets ? 0 : highest_set_bit(i) - (kArrayBucketsBit - 1);
+}
+
+std::size_t segment_slots(unsigned k) noexcept {
+  return k == 0 ? kArrayBuckets : std::size_t{kArrayBuckets} << (k - 1);
+}
+
+// The mask that goes with a bucket count: one less than the smallest power
+// of two that is at least `buckets`, and at least 1.
+std::uint64_t mask_for(std::uint64_t buckets) noexcept {
+  return (std::uint64_t{2} << highest_set_bit((buckets - 1) | 1)) - 1;
+}
+
+// The slot count that goes with a mask: room for max(8, mask + 1) buckets
+// and the closing slot. Lengthening the table to twice its buckets when the
+// last slot is taken is exactly doubling the mask then.
+std::uint64_t slots_for_mask(std::uint64_t mask) noexcept {
+  return (mask + 1 > 8 ? mask + 1 : 8) + 1;
+}
+
+std::uint64_t bucket_in(std::uint64_t hash, std::uint64_t mask,
+                        std::uint64_t buckets) noexcept {
+  std::uint64_t b = hash & mask;
+  if (b >= buckets) {
+    b -= (mask >> 1) + 1;
   }
-  return bytes;
+  return b;
+}
+
+// Allocates the slots of `buckets` buckets, left unset; none for one.
+template <typename SlotStorage>
+SlotStorage allocate_slots(std::uint64_t buckets) {
+  SlotStorage storage{nullptr};
+  if (buckets <= kArrayBuckets) {
+    if (buckets > 1) {
+      storage.array = new ObjHashSlot[array_slots(buckets)];
+    }
+    return storage;
+  }
+  const unsigned segments = segment_of(buckets - 1) + 1;
+  storage.segments = new ObjHashSlot* [segments] {};
+  try {
+    for (unsigned k = 0; k < segments; ++k) {
+      storage.segments[k] = new ObjHashSlot[segment_slots(k)];
+    }
+  } catch (...) {
+    for (unsigned k = 0; k < segments; ++k) {
+      delete[] storage.segments[k];
+    }
+    delete[] storage.segments;
+    throw;
+  }
+  return storage;
+}
+
+template <typename SlotStorage>
+void release_slots(SlotStorage storage, std::uint64_t buckets) noexcept {
+  if (buckets <= kArrayBuckets) {
+    delete[] storage.array;  // null for one bucket
+    return;
+  }
+  const unsigned segments = segment_of(buckets - 1) + 1;
+  for (unsigned k = 0; k < segments; ++k) {
+    delete[] storage.segments[k];
+  }
+  delete[] storage.segments;
 }
 
 }  // namespace
 
-// Entries are carved from these, front to back, after the header.
-struct ObjHashEntryBlock {
-  ObjHashEntryBlock* next;
-  std::size_t bytes;  // what follows the header
+// What adding a bucket allocates, made before anything changes and freed
+// unless add_bucket takes it: a longer array, or a new segment with a
+// directory that has room for it.
+struct OBJ_HASH_TABLE::SlotGrowth {
+  ObjHashSlot* slots = nullptr;
+  ObjHashSlot** directory = nullptr;
+
+  SlotGrowth() = default;
+  SlotGrowth(const SlotGrowth&) = delete;
+  SlotGrowth& operator=(const SlotGrowth&) = delete;
+  ~SlotGrowth() {
+    delete[] slots;
+    delete[] directory;
+  }
 };
 
-struct ObjHashSlotDirectory {
-  ObjHashEntryBlock* blocks;  // every entry block, the one being carved first
-  // Segment k >= 1, or null while none of its slots is stored; segment 0
-  // is first_segment, which every table has.
-  ObjHashSlot* segments[kSegments];
-  ObjHashSlot first_segment[kFirstSegmentSlots];
-};
-
-OBJ_HASH_TABLE::OBJ_HASH_TABLE()
-    : m_chain{{&m_chain.end, &m_chain.end}, 0},
-      m_storage{new ObjHashSlotDirectory(), nullptr, nullptr},
-      m_mask(1),
-      m_bucket_count(1) {
-  reset_slots();
+std::uint64_t OBJ_HASH_TABLE::mask() const noexcept {
+  return mask_for(m_bucket_count);
 }
 
-OBJ_HASH_TABLE::~OBJ_HASH_TABLE() {
-  free_entries();
-  release_segments_after(0);
-  delete m_storage.directory;
+std::uint64_t OBJ_HASH_TABLE::slot_count() const noexcept {
+  return slots_for_mask(mask());
 }
 
-ObjHashSlot& OBJ_HASH_TABLE::slot(std::uint64_t i) const noexcept {
-  if (i < kFirstSegmentSlots) {
-    return m_storage.directory->first_segment[i];
-  }
-  const unsigned top = highest_set_bit(i);
-  return m_storage.directory->segments[top - 3][i - (std::uint64_t{1} << top)];
+std::uint64_t OBJ_HASH_TABLE::bucket_of(std::uint64_t hash) const noexcept {
+  return bucket_in(hash, mask_for(m_bucket_count), m_bucket_count);
 }
 
-// Stores slot i, and so every slot before it. Only the slot after the
-// buckets and the ones before it are ever stored: every later slot holds
-// the end element.
-void OBJ_HASH_TABLE::ensure_slot_stored(std::uint64_t i) {
-  if (i < kFirstSegmentSlots) {
-    return;
+// Slot b < bucket_count, with more than one bucket.
+ObjHashSlot& OBJ_HASH_TABLE::slot(std::uint64_t b) const noexcept {
+  if (m_bucket_count <= kArrayBuckets) {
+    return m_slots.array[b];
   }
-  const unsigned top = highest_set_bit(i);
-  if (m_storage.directory->segments[top - 3] != nullptr) {
-    return;  // the stored segments are always a prefix
+  if (b < kArrayBuckets) {
+    return m_slots.segments[0][b];
   }
-  for (unsigned k = 1; k <= top - 3; ++k) {
-    ObjHashSlot*& segment = m_storage.directory->segments[k];
-    if (segment == nullptr) {
-      segment = new ObjHashSlot[std::size_t{1} << (k + 3)];
-    }
-  }
+  const unsigned top = highest_set_bit(b);
+  return m_slots
+      .segments[top - (kArrayBucketsBit - 1)][b - (std::uint64_t{1} << top)];
 }
 
-// Slots 0 to bucket_count hold the end element, with empty signatures.
-void OBJ_HASH_TABLE::reset_slots() noexcept {
-  for (std::uint64_t i = 0; i <= m_bucket_count; ++i) {
-    slot(i) = {&m_chain.end, 0};
+// The chain's elements belong to the table, const or not; the end element
+// is the only one held in the table object itself.
+ChainLink* OBJ_HASH_TABLE::before(std::uint64_t b) const noexcept {
+  if (b == m_bucket_count) {
+    return m_last;
+  }
+  return m_bucket_count == 1 ? const_cast<ChainLink*>(&m_end) : slot(b).before;
+}
+
+void OBJ_HASH_TABLE::set_before(std::uint64_t b, ChainLink* element) noexcept {
+  if (b == m_bucket_count) {
+    m_last = element;
+  } else {
+    slot(b).before = element;
   }
 }
 
 void OBJ_HASH_TABLE::free_entries() noexcept {
-  ObjHashEntryBlock* block = m_storage.directory->blocks;
+  ObjHashEntryBlock* block = m_blocks.newest;
   while (block != nullptr) {
     ObjHashEntryBlock* const next = block->next;
     ::operator delete(block);
     block = next;
   }
-  m_storage.directory->blocks = nullptr;
-  m_storage.free = nullptr;
-  m_storage.limit = nullptr;
-  m_chain.end = {&m_chain.end, &m_chain.end};
-  m_chain.count = 0;
+  m_blocks = {nullptr, nullptr, nullptr};
+  m_end.next = &m_end;
+  m_last = &m_end;
+  m_count = 0;
 }
 
 // `bytes` of the block being carved, or of a new block when they do not fit
-// there. An entry is never carved from a block it does not fit: one larger
-// than the next shared block gets a block of its own, and the shared block
-// being carved stays the one carved next.
-char* OBJ_HASH_TABLE::carve(std::size_t bytes) {
-  if (static_cast<std::size_t>(m_storage.limit - m_storage.free) >= bytes) {
-    char* const place = m_storage.free;
-    m_storage.free += bytes;
+// there: room for `entries_ahead` entries of this size, within
+// kLargestBlockBytes, or exactly this entry when it is larger. Carving goes
+// on in whichever of the two blocks has more room left.
+char* OBJ_HASH_TABLE::carve(std::size_t bytes, std::uint64_t entries_ahead) {
+  const auto room = static_cast<std::size_t>(m_blocks.limit - m_blocks.free);
+  if (room >= bytes) {
+    char* const place = m_blocks.free;
+    m_blocks.free += bytes;
     return place;
   }
-  const std::size_t shared = block_bytes_for(m_chain.count);
-  const bool own = bytes > kOwnBlockThreshold || bytes > shared;
-  const std::size_t payload = own ? bytes : shared;
+  std::size_t payload = bytes;
+  if (bytes < kLargestBlockBytes) {
+    const std::uint64_t fit = kLargestBlockBytes / bytes;
+    payload *= static_cast<std::size_t>(
+        std::max<std::uint64_t>(1, std::min(entries_ahead, fit)));
+  }
   auto* const block = static_cast<ObjHashEntryBlock*>(
       ::operator new(sizeof(ObjHashEntryBlock) + payload));
-  block->next = m_storage.directory->blocks;
+  block->next = m_blocks.newest;
+#ifndef NDEBUG
   block->bytes = payload;
-  m_storage.directory->blocks = block;
+#endif
+  m_blocks.newest = block;
   char* const place = reinterpret_cast<char*>(block + 1);
-  if (!own) {  // the rest of the block the last one carved is given up
-    m_storage.free = place + bytes;
-    m_storage.limit = place + payload;
+  if (payload - bytes > room) {
+    m_blocks.free = place + bytes;
+    m_blocks.limit = place + payload;
   }
   return place;
 }
 
 ObjHashEntry* OBJ_HASH_TABLE::make_entry(const char* key, std::size_t size,
-                                         std::uint64_t hash, ZAND_OBJ* value) {
-  char* const place = carve(entry_bytes(size));
-  auto* const made =
-      new (place) ObjHashEntry{{nullptr, nullptr}, hash, value, size};
+                                         std::uint64_t hash, ZAND_OBJ* value,
+                                         std::uint64_t entries_ahead) {
+  char* const place = carve(entry_bytes(size), entries_ahead);
+  auto* const made = new (place) ObjHashEntry{{nullptr}, hash, value, size};
   char* const key_place = place + sizeof(ObjHashEntry);
   std::memcpy(key_place, key, size);
   key_place[size] = '\0';
@@ -183,18 +253,25 @@ ObjHashEntry* OBJ_HASH_TABLE::make_entry(const char* key, std::size_t size,
 // other hashes are passed over whatever their keys.
 ObjHashEntry* OBJ_HASH_TABLE::find_hashed(const std::string& key,
                                           std::uint64_t hash) const noexcept {
-  const std::uint64_t b = bucket_of(hash);
-  const ObjHashSlot& head = slot(b);
-  if ((head.signature & signature_bit(hash)) == 0) {
-    return nullptr;
+  const ChainLink* p = m_end.next;
+  const ChainLink* stop = &m_end;
+  if (m_bucket_count > 1) {
+    const std::uint64_t b = bucket_of(hash);
+    const ObjHashSlot& head = slot(b);
+    if ((head.signature & signature_bit(hash)) == 0) {
+      return nullptr;
+    }
+    p = head.before->next;
+    if (b + 1 < m_bucket_count) {
+      stop = slot(b + 1).before->next;
+    }
   }
-  const ChainLink* const stop = slot(b + 1).first;
-  for (ChainLink* p = head.first; p != stop; p = p->next) {
-    ObjHashEntry* const e = entry(p);
+  for (; p != stop; p = p->next) {
+    const ObjHashEntry* const e = entry(p);
     if (e->hash == hash) {
       const int c = key_compare(e->key(), e->key_size, key.c_str(), key.size());
       if (c >= 0) {
-        return c == 0 ? e : nullptr;
+        return c == 0 ? const_cast<ObjHashEntry*>(e) : nullptr;
       }
     }
   }
@@ -203,6 +280,9 @@ ObjHashEntry* OBJ_HASH_TABLE::find_hashed(const std::string& key,
 
 ObjHashEntry* OBJ_HASH_TABLE::find_entry(
     const std::string& key) const noexcept {
+  if (m_count == 0) {  // an empty map is asked often; no key need be hashed
+    return nullptr;
+  }
   return find_hashed(key, key_hash(key.c_str(), key.size()));
 }
 
@@ -215,190 +295,213 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
 
   // Whatever can fail comes before any change: the limits, the slot a new
   // bucket needs, and the entry with its key.
-  ensure_within_limit(m_chain.count + 1, kMaxEntries, kListTooLong);
-  const bool grows = m_bucket_count <= m_chain.count / 4;
+  ensure_within_limit(m_count + 1, kMaxEntries, kListTooLong);
+  const bool grows = m_bucket_count <= m_count / 4;
+  SlotGrowth growth;
   if (grows) {
-    ensure_within_limit(slots_for_mask(grown_mask()), kMaxSlots,
+    ensure_within_limit(slots_for_mask(mask_for(m_bucket_count + 1)), kMaxSlots,
                         kVectorTooLong);
-    ensure_slot_stored(m_bucket_count + 1);
+    prepare_growth(growth);
   }
-  ObjHashEntry* const made = make_entry(key.data(), key.size(), hash, value);
+  ObjHashEntry* const made =
+      make_entry(key.data(), key.size(), hash, value, m_count / 4);
   if (grows) {
-    add_bucket();
+    add_bucket(growth);
   }
   link_entry(made, bucket_of(hash));
   return true;
 }
 
 // Links a new entry into bucket b, right after the last smaller key, and
-// counts it. A new first entry of the bucket also becomes the slot of the
-// empty buckets right before it.
+// counts it. The buckets after b that began right after the element it
+// follows now begin after it.
 void OBJ_HASH_TABLE::link_entry(ObjHashEntry* made, std::uint64_t b) noexcept {
-  ObjHashSlot& head = slot(b);
-  const ChainLink* const stop = slot(b + 1).first;
+  ChainLink* after = before(b);
+  const ChainLink* const stop = before(b + 1)->next;
   const SoughtKey sought(made->key(), made->key_size);
-  ChainLink* before = head.first;
-  while (before != stop && sought.compare_stored(entry(before)->key(),
-                                                 entry(before)->key_size) < 0) {
-    before = before->next;
+  while (after->next != stop &&
+         sought.compare_stored(entry(after->next)->key(),
+                               entry(after->next)->key_size) < 0) {
+    after = after->next;
   }
-  made->next = before;
-  made->prev = before->prev;
-  before->prev->next = made;
-  before->prev = made;
-  if (before == head.first) {
-    for (std::uint64_t i = b + 1; i-- > 0 && slot(i).first == before;) {
-      slot(i).first = made;
-    }
+  made->next = after->next;
+  after->next = made;
+  for (std::uint64_t x = b + 1; x <= m_bucket_count && before(x) == after;
+       ++x) {
+    set_before(x, made);
   }
-  head.signature |= signature_bit(made->hash);
-  ++m_chain.count;
+  if (m_bucket_count > 1) {
+    slot(b).signature |= signature_bit(made->hash);
+  }
+  ++m_count;
 }
 
-// Adds bucket n = bucket_count by splitting bucket s: its entries whose hash
-// selects n leave it in their order and form bucket n at the end of the
-// chain. The caller has stored slot n + 1 and checked the slot limit, so
-// nothing here can fail.
-void OBJ_HASH_TABLE::add_bucket() noexcept {
-  // The slot table lengthens with the mask, when the last slot is taken.
-  m_mask = grown_mask();
-  const std::uint64_t s = m_bucket_count - (m_mask >> 1) - 1;
-  const std::uint64_t n = m_bucket_count;
-  ChainLink* const end = &m_chain.end;
-  ChainLink* const old_first = slot(s).first;
-  ChainLink* const stop = slot(s + 1).first;
+// Links the run from first to last, already linked among themselves, in at
+// the end of the chain.
+void OBJ_HASH_TABLE::append_run(ChainLink* first, ChainLink* last) noexcept {
+  m_last->next = first;
+  last->next = &m_end;
+  m_last = last;
+}
 
-  // Unlink the entries that move into a run of their own, in order.
-  ChainLink* first_kept = nullptr;
-  ChainLink* first_moved = nullptr;
-  ChainLink* last_moved = nullptr;
+// Allocates what one more bucket's slot needs, if anything.
+void OBJ_HASH_TABLE::prepare_growth(SlotGrowth& growth) const {
+  const std::uint64_t n = m_bucket_count;  // the new bucket's number
+  if (n + 1 <= kArrayBuckets) {
+    if (n == 1 || array_slots(n + 1) > array_slots(n)) {
+      growth.slots = new ObjHashSlot[array_slots(n + 1)];
+    }
+    return;
+  }
+  const unsigned k = segment_of(n);
+  if (n <= kArrayBuckets || k > segment_of(n - 1)) {
+    growth.directory = new ObjHashSlot* [k + 1] {};
+    growth.slots = new ObjHashSlot[segment_slots(k)];
+  }
+}
+
+// Adds bucket n = bucket_count, with the slot storage prepare_growth made,
+// by splitting bucket s: its entries whose hash selects n leave it in their
+// order and form bucket n at the end of the chain. Nothing here can fail.
+void OBJ_HASH_TABLE::add_bucket(SlotGrowth& growth) noexcept {
+  const std::uint64_t n = m_bucket_count;
+  if (growth.directory != nullptr) {  // a new segment
+    const unsigned k = segment_of(n);
+    if (n <= kArrayBuckets) {
+      growth.directory[0] = m_slots.array;  // the array becomes segment 0
+    } else {
+      std::copy(m_slots.segments, m_slots.segments + k, growth.directory);
+      delete[] m_slots.segments;
+    }
+    growth.directory[k] = growth.slots;
+    m_slots.segments = growth.directory;
+  } else if (growth.slots != nullptr) {  // a longer array
+    if (n > 1) {
+      std::copy(m_slots.array, m_slots.array + n, growth.slots);
+      delete[] m_slots.array;
+    }
+    m_slots.array = growth.slots;
+  }
+  growth.slots = nullptr;
+  growth.directory = nullptr;
+  ++m_bucket_count;
+  if (n == 1) {  // the first slots: bucket 0's signature comes below
+    slot(0).before = &m_end;
+  }
+  slot(n) = {m_last, 0};  // the new bucket, empty, after all the others
+
+  const std::uint64_t mask = mask_for(m_bucket_count);
+  const std::uint64_t s = n - (mask >> 1) - 1;
+  ChainLink* const old_last = before(s + 1);  // bucket s's last element
+  const ChainLink* const stop = old_last->next;
+  ChainLink* kept = before(s);  // the last element kept so far
+  ChainLink* moved_first = nullptr;
+  ChainLink* moved_last = nullptr;
   std::uint64_t kept_signature = 0;
   std::uint64_t moved_signature = 0;
-  for (ChainLink* p = old_first; p != stop;) {
+  for (ChainLink* p = kept->next; p != stop;) {
     ChainLink* const next = p->next;
     const std::uint64_t hash = entry(p)->hash;
-    if ((hash & m_mask) == s) {
+    if ((hash & mask) == s) {
       kept_signature |= signature_bit(hash);
-      first_kept = first_kept != nullptr ? first_kept : p;
+      kept = p;
     } else {
       moved_signature |= signature_bit(hash);
-      p->prev->next = next;
-      next->prev = p->prev;
-      p->prev = last_moved;
-      if (last_moved != nullptr) {
-        last_moved->next = p;
+      kept->next = next;
+      if (moved_last != nullptr) {
+        moved_last->next = p;
       } else {
-        first_moved = p;
+        moved_first = p;
       }
-      last_moved = p;
+      moved_last = p;
     }
     p = next;
   }
-
-  // Bucket s begins at its first kept entry or, emptied, where the next
-  // non-empty bucket begins; the empty buckets before it that began where
-  // it did follow it.
-  ChainLink* after_s = stop;
-  if (first_moved != nullptr) {
-    ChainLink* const last = end->prev;
-    last->next = first_moved;
-    first_moved->prev = last;
-    last_moved->next = end;
-    end->prev = last_moved;
-    after_s = stop != end ? stop : first_moved;
-    // Bucket n, and the empty buckets at the end of the chain before it,
-    // begin at the moved run.
-    for (std::uint64_t x = n; x > s && slot(x).first == end; --x) {
-      slot(x).first = first_moved;
+  // Bucket s now ends at its last kept entry (or where it began); the
+  // buckets that began after its old last element begin there.
+  if (kept != old_last) {
+    for (std::uint64_t x = s + 1; x <= m_bucket_count && before(x) == old_last;
+         ++x) {
+      set_before(x, kept);
     }
   }
-  ChainLink* const new_first = first_kept != nullptr ? first_kept : after_s;
-  if (new_first != old_first) {
-    for (std::uint64_t i = s + 1; i-- > 0 && slot(i).first == old_first;) {
-      slot(i).first = new_first;
-    }
+  if (moved_first != nullptr) {
+    append_run(moved_first, moved_last);
   }
   slot(s).signature = kept_signature;
   slot(n).signature = moved_signature;
-  slot(n + 1) = {end, 0};
-  ++m_bucket_count;
 }
 
 void OBJ_HASH_TABLE::clear_entries() noexcept {
   free_entries();
-  release_segments_after(1);
-  m_mask = 1;
+  release_slots(m_slots, m_bucket_count);
+  m_slots.array = nullptr;
   m_bucket_count = 1;
-  reset_slots();
 }
 
 void OBJ_HASH_TABLE::copy_from(const OBJ_HASH_TABLE& source) {
-  ChainLink* const end = &m_chain.end;
+  const std::uint64_t buckets = source.m_bucket_count;
   try {
-    // The slots the source's buckets need, before anything changes.
-    ensure_slot_stored(source.m_bucket_count);
+    const auto storage = allocate_slots<SlotStorage>(buckets);
     free_entries();
-    release_segments_after(source.m_bucket_count);
-    m_mask = source.m_mask;
-    m_bucket_count = source.m_bucket_count;
-    // One walk of the source chain: each entry is copied behind the last,
-    // so that the copies lie in chain order in memory too, and the slots
-    // that hold the source entry (they come in chain order) get its copy.
-    std::uint64_t i = 0;
-    for (const ChainLink* from = source.first(); from != source.end();
-         from = from->next) {
-      prefetch(from->next);
-      const ObjHashEntry* const original = entry(from);
-      ObjHashEntry* const copy = make_entry(original->key(), original->key_size,
-                                            original->hash, original->value);
-      copy->next = end;
-      copy->prev = end->prev;
-      end->prev->next = copy;
-      end->prev = copy;
-      ++m_chain.count;
-      for (; i <= m_bucket_count && source.slot(i).first == from; ++i) {
-        slot(i) = {copy, source.slot(i).signature};
-      }
-    }
-    for (; i <= m_bucket_count; ++i) {
-      slot(i) = {end, 0};
-    }
+    release_slots(m_slots, m_bucket_count);
+    m_slots = storage;
+    m_bucket_count = buckets;
+    copy_entries(source);
   } catch (...) {
-    // Whatever step failed, the stored slots cover bucket_count, so an empty
-    // chain with every slot at the end is a valid table.
+    // An empty chain, with every bucket empty, is a valid table of any
+    // bucket count: this one's own, or the source's once its slots are in.
     free_entries();
-    reset_slots();
+    for (std::uint64_t b = 0; m_bucket_count > 1 && b < m_bucket_count; ++b) {
+      slot(b) = {&m_end, 0};
+    }
     throw;
   }
 }
 
-// Frees the segments whose slots all lie past slot i.
-void OBJ_HASH_TABLE::release_segments_after(std::uint64_t i) noexcept {
-  const unsigned keep = i < kFirstSegmentSlots ? 0 : highest_set_bit(i) - 3;
-  for (unsigned k = keep + 1; k < kSegments; ++k) {
-    delete[] m_storage.directory->segments[k];
-    m_storage.directory->segments[k] = nullptr;
+// Appends a copy of every entry of `source`, in its chain order, to this
+// empty chain, and fills the slots of the same bucket count.
+void OBJ_HASH_TABLE::copy_entries(const OBJ_HASH_TABLE& source) {
+  const std::uint64_t buckets = m_bucket_count;
+  // Slot i of the copy takes the image of the source's before(i), which
+  // comes up in chain order: the end element, then entries.
+  std::uint64_t i = 0;
+  const auto fill_slots = [&](const ChainLink* original, ChainLink* image) {
+    for (; i < buckets && source.before(i) == original; ++i) {
+      slot(i) = {image, source.slot(i).signature};
+    }
+  };
+  if (buckets > 1) {
+    fill_slots(&source.m_end, &m_end);
+  }
+  // One walk of the source chain: each entry is copied behind the last, so
+  // that the copies lie in chain order in memory too.
+  for (const ChainLink* from = source.first(); from != source.end();
+       from = from->next) {
+    prefetch(from->next);
+    const ObjHashEntry* const original = entry(from);
+    ObjHashEntry* const copy =
+        make_entry(original->key(), original->key_size, original->hash,
+                   original->value, source.m_count - m_count);
+    append_run(copy, copy);
+    ++m_count;
+    if (buckets > 1) {
+      fill_slots(from, copy);
+    }
   }
 }
 
 #ifndef NDEBUG
 std::string OBJ_HASH_TABLE::invariant_violation() const {
   const std::uint64_t bc = m_bucket_count;
-  if (((m_mask + 1) & m_mask) != 0 || bc == 0 || bc > m_mask + 1 ||
-      (m_mask + 1) / 2 > bc || slot_count() < bc + 1) {
-    return "mask and bucket_count do not fit together";
-  }
-  const ChainLink* const end = &m_chain.end;
-  if (slot(bc).first != end || slot(bc).signature != 0) {
-    return "the slot after the buckets is not the end";
-  }
-  if (slot(0).first != end->next) {
-    return "slot 0 does not hold the first position";
+  if (bc == 0 || bc + 1 > slot_count() ||
+      (bc > 1 && slot(0).before != &m_end)) {
+    return "the bucket count or slot 0 is wrong";
   }
   // Every entry, with its key, lies inside one of the table's blocks.
   std::vector<std::pair<const char*, const char*>> blocks;
-  for (const ObjHashEntryBlock* block = m_storage.directory->blocks;
-       block != nullptr; block = block->next) {
+  for (const ObjHashEntryBlock* block = m_blocks.newest; block != nullptr;
+       block = block->next) {
     const char* const begin = reinterpret_cast<const char*>(block + 1);
     blocks.emplace_back(begin, begin + block->bytes);
   }
@@ -411,35 +514,34 @@ std::string OBJ_HASH_TABLE::invariant_violation() const {
     return after != blocks.begin() && (--after)->first <= begin &&
            bytes <= static_cast<std::size_t>(after->second - begin);
   };
-  if (m_storage.free != m_storage.limit &&
-      !in_a_block(m_storage.free,
-                  static_cast<std::size_t>(m_storage.limit - m_storage.free))) {
+  if (m_blocks.free != m_blocks.limit &&
+      !in_a_block(m_blocks.free,
+                  static_cast<std::size_t>(m_blocks.limit - m_blocks.free))) {
     return "the free part of the entry block lies outside every block";
   }
+  // One walk of the chain, bucket by bucket.
   std::uint64_t count = 0;
-  const ChainLink* p = end->next;
+  const ChainLink* last = &m_end;
   for (std::uint64_t b = 0; b < bc; ++b) {
-    if (p != slot(b).first) {
-      return "bucket " + std::to_string(b) + " does not start at its slot";
+    if (before(b) != last) {
+      return "slot " + std::to_string(b) + " does not hold the element " +
+             "before its bucket";
     }
     std::uint64_t signature = 0;
-    const ChainLink* const stop = slot(b + 1).first;
-    for (const ObjHashEntry* prev = nullptr; p != stop; p = p->next, ++count) {
-      if (p == end) {
-        return "bucket " + std::to_string(b) + " runs past the chain's end";
+    for (const ObjHashEntry* prev = nullptr;
+         last->next != &m_end && bucket_of(entry(last->next)->hash) == b;
+         ++count) {
+      if (count == m_count) {
+        return "the chain holds more entries than counted";
       }
-      const ObjHashEntry* const e = entry(p);
+      const ObjHashEntry* const e = entry(last->next);
       if (!in_a_block(e, sizeof(ObjHashEntry) + e->key_size + 1)) {
         return "an entry of bucket " + std::to_string(b) +
                " lies outside every block of its table";
       }
-      if (p->next->prev != p || e->key()[e->key_size] != '\0' ||
+      if (e->key()[e->key_size] != '\0' ||
           e->hash != key_hash(e->key(), e->key_size)) {
         return "an entry of bucket " + std::to_string(b) + " is damaged";
-      }
-      if (bucket_of(e->hash) != b) {
-        return "key '" + std::string(e->key(), e->key_size) +
-               "' lies in the wrong bucket";
       }
       if (prev != nullptr && key_compare(prev->key(), prev->key_size, e->key(),
                                          e->key_size) >= 0) {
@@ -447,13 +549,14 @@ std::string OBJ_HASH_TABLE::invariant_violation() const {
       }
       signature |= signature_bit(e->hash);
       prev = e;
+      last = e;
     }
-    if (signature != slot(b).signature) {
+    if (bc > 1 && signature != slot(b).signature) {
       return "bucket " + std::to_string(b) + " has a wrong signature";
     }
   }
-  if (p != end || end->next->prev != end || count != m_chain.count) {
-    return "the buckets do not cover the chain";
+  if (last->next != &m_end || last != m_last || count != m_count) {
+    return "the buckets do not cover the chain, in order";
   }
   return {};
 }

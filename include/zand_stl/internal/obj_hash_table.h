@@ -1,40 +1,49 @@
 // NOT PART OF THE INTERFACE. Callers must not include or use this header:
 // nothing declared here is exported, and it may change in any release.
-// ZAND_OBJ_MAP holds the table by value, so the map's declaration needs it.
+// ZAND_OBJ_MAP holds the table by value, so the map's declaration needs it;
+// only the table's size and alignment matter to callers.
 //
 // OBJ_HASH_TABLE: a linear-hashing table from text keys, matched without
 // regard to ASCII case, to non-owning ZAND_OBJ* values. It grows one bucket
 // at a time (splitting one older bucket) and keeps every entry on a single
-// circular chain whose order is the map's walk order.
+// circular chain whose order is the map's walk order. The chain is singly
+// linked; a bucket is reached through the element just before it, which is
+// what linking an entry in at the bucket's front needs.
 //
 // Invariants, true between any two operations:
-//  1. Bucket b (0 <= b < bucket_count) is the run of the chain from the
-//     position in slot b up to, not including, the position in slot b + 1;
-//     it is empty when both slots hold the same position.
+//  1. before(b), for 0 <= b <= bucket_count, is the last element of the
+//     chain ahead of bucket b: the last entry of buckets 0 to b - 1, or the
+//     end element when those are all empty. before(0) is the end element
+//     and before(bucket_count) the chain's last element. Bucket b is the run
+//     after before(b) up to and including before(b + 1); it is empty when
+//     the two are the same element.
 //  2. The chain holds bucket 0, then bucket 1, ... up to bucket_count - 1,
-//     and inside a bucket the entries ascend by key order.
+//     and then comes back to the end element; inside a bucket the entries
+//     ascend by key order.
 //  3. Each entry lies in the bucket bucket_of(key_hash(key)), and holds
 //     that hash.
-//  4. Slot bucket_count, the closing slot, holds the end element, so an
-//     empty bucket's slot holds the first entry of the next non-empty
-//     bucket (or the end element).
-//  5. No two entries have equal keys.
-//  6. The bucket table has slot_count() = max(8, mask + 1) + 1 slots, at
-//     least bucket_count + 1. Only slots 0 to bucket_count are stored and
-//     meaningful: the ones after the closing slot stand for the end element
-//     but are null in a new table and stale after clear_entries, and are
-//     set as each bucket is added.
-//  7. The signature of slot b has exactly the bits signature_bit() gives
-//     for the hashes of bucket b's entries (none for an empty bucket).
-// Hence the chain order depends only on the set of keys and their count,
-// never on the order of insertion.
+//  4. No two entries have equal keys.
+//  5. mask() + 1 is the smallest power of two that is at least
+//     bucket_count, and at least 2; the bucket table's slot_count() is
+//     max(8, mask() + 1) + 1. These are the counts the growth rule fixes;
+//     only the slots of buckets in use are stored (below).
+//  6. With more than one bucket, the signature of bucket b has exactly the
+//     bits signature_bit() gives for the hashes of its entries.
+// Hence the chain order of a table filled from empty depends only on the
+// set of keys and their count, never on the order of insertion.
 //
-// Storage: entries are carved, in the order they are made, from blocks the
-// table allocates, and are freed only all together (the table has no
-// single-entry removal). The slots live in segments of 16, 16, 32, 64, ...
-// slots reached through a directory, so the table lengthens without moving
-// a slot; a slot is stored only once a bucket needs it, since every slot
-// past the buckets holds the end element anyway.
+// Storage: an empty table allocates nothing.
+//  - Entries are carved, in the order they are made, from blocks the table
+//    allocates: at first a block per entry, later blocks for about a
+//    quarter as many entries as the table holds, up to 64 KiB. An entry
+//    never lies outside its block, and a larger one gets a block of its
+//    own. Entries are freed only all together (the table has no
+//    single-entry removal).
+//  - The slots, before(b) and the signature of each bucket b below
+//    bucket_count, are stored only with two buckets or more: up to 64
+//    buckets in one array of the next power of two, beyond that in
+//    segments of 64, 64, 128, 256, ... slots reached through a directory,
+//    so that the table lengthens without moving a slot.
 #ifndef ZAND_STL_INTERNAL_OBJ_HASH_TABLE_H
 #define ZAND_STL_INTERNAL_OBJ_HASH_TABLE_H
 
@@ -50,7 +59,6 @@ namespace zand_internal {
 // begins with one.
 struct ChainLink {
   ChainLink* next;
-  ChainLink* prev;
 };
 
 // One entry, with its key's bytes and a terminating zero right behind it.
@@ -65,19 +73,21 @@ struct ObjHashEntry : ChainLink {
   }
 };
 
-// The first chain position of a bucket, and a summary of the hashes in it:
-// a lookup whose hash's bit is missing from the signature is answered
-// without touching an entry.
+// One bucket's slot: the element before its first position, and a summary
+// of the hashes in it. A lookup whose hash's bit is missing from the
+// signature is answered without touching an entry.
 struct ObjHashSlot {
-  ChainLink* first;
+  ChainLink* before;
   std::uint64_t signature;
 };
 
-struct ObjHashSlotDirectory;
+struct ObjHashEntryBlock;
 
-// The key functions carry no state. Builds with Microsoft's compiler keep
-// the member the table's layout has always begun with there.
-struct ObjHashKeyFunctions {};
+#if defined(_MSC_VER)
+// Builds with Microsoft's compiler have always begun the table with an
+// empty member, which takes room there; it keeps the map's size.
+struct MsvcLayoutPlaceholder {};
+#endif
 
 class OBJ_HASH_TABLE {
  public:
@@ -87,12 +97,25 @@ class OBJ_HASH_TABLE {
   // "vector<T> too long".
   static constexpr std::uint64_t kMaxSlots = 0x1FFFFFFFFFFFFFFF;
 
-  // The initial state: empty chain, mask 1, one bucket, so 9 slots, of
-  // which slots 0 and 1 are stored and hold the end element.
-  OBJ_HASH_TABLE();
+  // The initial state: empty chain, one bucket, mask 1, 9 slots. Allocates
+  // nothing. (Inline, as is the empty table's destructor, so that a map
+  // that never holds a key costs its constructor and destructor nothing
+  // more.)
+  OBJ_HASH_TABLE()
+  noexcept
+      : m_end{&m_end},
+        m_last(&m_end),
+        m_count(0),
+        m_blocks{nullptr, nullptr, nullptr},
+        m_slots{nullptr},
+        m_bucket_count(1) {}
   OBJ_HASH_TABLE(const OBJ_HASH_TABLE&) = delete;
   OBJ_HASH_TABLE& operator=(const OBJ_HASH_TABLE&) = delete;
-  ~OBJ_HASH_TABLE();
+  ~OBJ_HASH_TABLE() {
+    if (m_blocks.newest != nullptr || m_bucket_count != 1) {
+      clear_entries();
+    }
+  }
 
   // The bit a hash contributes to its bucket's signature.
   static std::uint64_t signature_bit(std::uint64_t hash) noexcept {
@@ -100,13 +123,7 @@ class OBJ_HASH_TABLE {
   }
 
   // The bucket of a hash under the current mask and bucket_count.
-  std::uint64_t bucket_of(std::uint64_t hash) const noexcept {
-    std::uint64_t b = hash & m_mask;
-    if (b >= m_bucket_count) {
-      b -= (m_mask >> 1) + 1;
-    }
-    return b;
-  }
+  std::uint64_t bucket_of(std::uint64_t hash) const noexcept;
 
   // The entry whose key equals `key`, or null. Allocates nothing.
   ObjHashEntry* find_entry(const std::string& key) const noexcept;
@@ -118,21 +135,22 @@ class OBJ_HASH_TABLE {
   // the maximum size; the table is then exactly as it was.
   bool insert_or_assign(const std::string& key, ZAND_OBJ* value);
 
-  // Frees every entry and returns to the initial state. The end element,
-  // and so end(), stays valid.
+  // Frees every entry and all storage, and returns to the initial state.
+  // The end element, and so end(), stays valid.
   void clear_entries() noexcept;
 
   // Makes this table an exact copy of `source` (not this table itself): the
   // same keys, values, buckets and chain order, the entries laid out in
   // chain order. If copying fails, this table is left valid and empty and
-  // the failure passes on.
+  // the failure passes on; it then has the source's bucket_count if the
+  // source's slots could be allocated, and its own otherwise.
   void copy_from(const OBJ_HASH_TABLE& source);
 
   // Chain positions: an entry, or the end element.
-  ChainLink* first() noexcept { return m_chain.end.next; }
-  const ChainLink* first() const noexcept { return m_chain.end.next; }
-  ChainLink* end() noexcept { return &m_chain.end; }
-  const ChainLink* end() const noexcept { return &m_chain.end; }
+  ChainLink* first() noexcept { return m_end.next; }
+  const ChainLink* first() const noexcept { return m_end.next; }
+  ChainLink* end() noexcept { return &m_end; }
+  const ChainLink* end() const noexcept { return &m_end; }
   static ObjHashEntry* entry(ChainLink* position) noexcept {
     return static_cast<ObjHashEntry*>(position);
   }
@@ -140,64 +158,66 @@ class OBJ_HASH_TABLE {
     return static_cast<const ObjHashEntry*>(position);
   }
 
-  std::uint64_t entry_count() const noexcept { return m_chain.count; }
-  std::uint64_t mask() const noexcept { return m_mask; }
+  std::uint64_t entry_count() const noexcept { return m_count; }
   std::uint64_t bucket_count() const noexcept { return m_bucket_count; }
-  std::uint64_t slot_count() const noexcept { return slots_for_mask(m_mask); }
+  std::uint64_t mask() const noexcept;
+  std::uint64_t slot_count() const noexcept;
 
 #ifndef NDEBUG
-  // Checks the invariants; returns an empty string when they hold, or a
-  // description of the first violation. Debug builds only.
+  // Checks the invariants, and that every entry lies inside a block of this
+  // table; returns an empty string when they hold, or a description of the
+  // first violation. Debug builds only.
   std::string invariant_violation() const;
 #endif
 
  private:
-  // The chain's end element and the entry count.
-  struct EntryChain {
-    ChainLink end;
-    std::uint64_t count;
-  };
-
-  // Where the slots and the entries live: the slot directory, and the free
-  // part of the entry block being carved.
-  struct Storage {
-    ObjHashSlotDirectory* directory;
+  // The entry blocks: the newest (each block holds the one before), and the
+  // room left in the block being carved, from free up to limit.
+  struct EntryBlocks {
+    ObjHashEntryBlock* newest;
     char* free;
     char* limit;
   };
 
-  // The slot count that goes with a mask: room for max(8, mask + 1)
-  // buckets and the closing slot. Lengthening the table to twice its
-  // buckets when the last slot is taken is exactly doubling the mask then.
-  static std::uint64_t slots_for_mask(std::uint64_t mask) noexcept {
-    return (mask + 1 > 8 ? mask + 1 : 8) + 1;
-  }
-  // The mask once the next bucket is added: a bucket beyond it takes one
-  // more hash bit.
-  std::uint64_t grown_mask() const noexcept {
-    return m_mask < m_bucket_count ? 2 * m_mask + 1 : m_mask;
-  }
-  ObjHashSlot& slot(std::uint64_t i) const noexcept;
+  // The slots of buckets 0 to bucket_count - 1, whose form bucket_count
+  // tells: none for one bucket, one array up to 64 buckets, a directory of
+  // segments beyond.
+  union SlotStorage {
+    ObjHashSlot* array;
+    ObjHashSlot** segments;
+  };
+
+  struct SlotGrowth;
+
+  ObjHashSlot& slot(std::uint64_t b) const noexcept;
+  ChainLink* before(std::uint64_t b) const noexcept;
+  void set_before(std::uint64_t b, ChainLink* element) noexcept;
   ObjHashEntry* find_hashed(const std::string& key,
                             std::uint64_t hash) const noexcept;
   ObjHashEntry* make_entry(const char* key, std::size_t size,
-                           std::uint64_t hash, ZAND_OBJ* value);
-  char* carve(std::size_t bytes);
-  void ensure_slot_stored(std::uint64_t i);
-  void add_bucket() noexcept;
+                           std::uint64_t hash, ZAND_OBJ* value,
+                           std::uint64_t entries_ahead);
+  char* carve(std::size_t bytes, std::uint64_t entries_ahead);
+  void prepare_growth(SlotGrowth& growth) const;
+  void add_bucket(SlotGrowth& growth) noexcept;
   void link_entry(ObjHashEntry* entry, std::uint64_t b) noexcept;
+  void append_run(ChainLink* first, ChainLink* last) noexcept;
+  void copy_entries(const OBJ_HASH_TABLE& source);
   void free_entries() noexcept;
-  void release_segments_after(std::uint64_t i) noexcept;
-  void reset_slots() noexcept;
 
 #if defined(_MSC_VER)
-  [[maybe_unused]] ObjHashKeyFunctions m_key_functions;
+  [[maybe_unused]] MsvcLayoutPlaceholder m_msvc_layout_placeholder;
 #endif
-  EntryChain m_chain;
-  Storage m_storage;
-  // Hash bits that select a bucket: one less than a power of two, >= 1.
-  std::uint64_t m_mask;
-  // Buckets in use, numbered 0 to bucket_count - 1.
+  // The chain's end element; its next is the first position.
+  ChainLink m_end;
+  // The chain's last element: before(bucket_count).
+  ChainLink* m_last;
+  // Entries on the chain.
+  std::uint64_t m_count;
+  EntryBlocks m_blocks;
+  SlotStorage m_slots;
+  // Buckets in use, numbered 0 to bucket_count - 1; the mask follows from
+  // it.
   std::uint64_t m_bucket_count;
 };
 
