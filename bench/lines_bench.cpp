@@ -6,18 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
-#include <system_error>
 
 #include "bench_support.h"
+#include "support/temp_dir.h"
 #include "zand_stl/zand_file.h"
 
 namespace {
 
 using zand_bench::report_ops;
 using zand_bench::Rng;
+using zand_test::write_file;
 
 constexpr std::size_t kLineBytes = 80;
 
@@ -25,39 +25,26 @@ constexpr std::size_t kLineBytes = 80;
 // feed) in a directory of its own, removed with it when this goes away.
 class LinesFile {
  public:
-  explicit LinesFile(std::size_t mebibytes) {
-    const auto base = std::filesystem::temp_directory_path();
-    Rng rng(reinterpret_cast<std::uintptr_t>(this) ^ 0x5eed);
-    do {
-      m_dir = base / ("zand_stl_bench_" + std::to_string(rng.next()));
-    } while (!std::filesystem::create_directory(m_dir));
-    m_path = (m_dir / "lines.txt").string();
-
-    std::string line(kLineBytes, '\n');
-    std::ofstream out(m_path, std::ios::binary);
-    m_lines = mebibytes * 1024 * 1024 / kLineBytes;
-    Rng text(3);
+  explicit LinesFile(std::size_t mebibytes)
+      : m_path(m_dir.file("lines.txt")),
+        m_lines(mebibytes * 1024 * 1024 / kLineBytes) {
+    std::string text(m_lines * kLineBytes, '\n');
+    Rng rng(3);
     for (std::size_t i = 0; i < m_lines; ++i) {
       for (std::size_t j = 0; j + 1 < kLineBytes; ++j) {
-        line[j] = static_cast<char>(' ' + text.below(95));
+        text[i * kLineBytes + j] = static_cast<char>(' ' + rng.below(95));
       }
-      out.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
+    write_file(m_path, text);
   }
-  ~LinesFile() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_dir, ignored);
-  }
-  LinesFile(const LinesFile&) = delete;
-  LinesFile& operator=(const LinesFile&) = delete;
 
   const std::string& path() const { return m_path; }
   std::size_t lines() const { return m_lines; }
 
  private:
-  std::filesystem::path m_dir;
+  zand_test::TempDir m_dir;
   std::string m_path;
-  std::size_t m_lines = 0;
+  std::size_t m_lines;
 };
 
 std::size_t read_with_zand_file(const std::string& path) {

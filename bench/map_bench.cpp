@@ -2,7 +2,6 @@
 // lookups that hit (asked in another letter case) and that miss, a full
 // walk, a copy, the longest single insertion while a map grows, the memory
 // a filled map holds, and keys that all fall into one bucket.
-#include <absl/container/flat_hash_map.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,173 +11,36 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "bench_support.h"
-#include "zand_stl/zand_obj_map.h"
+#include "map_peers.h"
+#include "support/keys.h"
 
 namespace {
 
+using zand_bench::AbslFlat;
+using zand_bench::FnvHash;
+using zand_bench::H17Hash;
 using zand_bench::heap_bytes_in_use;
+using zand_bench::KeyKind;
+using zand_bench::kLongKeys;
+using zand_bench::kShortKeys;
+using zand_bench::make_key;
 using zand_bench::report_ops;
 using zand_bench::Rng;
+using zand_bench::StdMap;
+using zand_bench::StdUnordered;
 using zand_bench::thread_cpu_seconds;
-
-// ---- The peers' case-insensitive hashing and comparison, written plainly.
-
-inline unsigned char fold(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + 32)
-                                      : byte;
-}
-
-// The library's hash: h = h * 17 + folded byte read as a signed number.
-struct H17Hash {
-  std::size_t operator()(const std::string& key) const {
-    std::uint64_t h = 0;
-    for (const char c : key) {
-      const auto byte = static_cast<signed char>(fold(c));
-      h = h * 17 + static_cast<std::uint64_t>(static_cast<std::int64_t>(byte));
-    }
-    return h;
-  }
-};
-
-// 64-bit FNV-1a over the folded bytes.
-struct FnvHash {
-  std::size_t operator()(const std::string& key) const {
-    std::uint64_t h = 0xcbf29ce484222325U;
-    for (const char c : key) {
-      h ^= fold(c);
-      h *= 0x100000001b3U;
-    }
-    return h;
-  }
-};
-
-struct CaseEqual {
-  bool operator()(const std::string& a, const std::string& b) const {
-    if (a.size() != b.size()) {
-      return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-      if (fold(a[i]) != fold(b[i])) {
-        return false;
-      }
-    }
-    return true;
-  }
-};
-
-struct CaseLess {
-  bool operator()(const std::string& a, const std::string& b) const {
-    return std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(),
-        [](char x, char y) { return fold(x) < fold(y); });
-  }
-};
-
-// ---- One interface over the library's map and the peers.
-
-class Item : public ZAND_OBJ {};
-
-// Values are pointers to a few objects; only their being non-null matters.
-ZAND_OBJ* value_for(std::size_t i) {
-  static Item items[16];
-  return &items[i % 16];
-}
-
-class ZandMap {
- public:
-  void set(const std::string& key, ZAND_OBJ* value) {
-    m_map.set_at(key, value);
-  }
-  ZAND_OBJ* find(const std::string& key) const { return m_map.look_up(key); }
-
-  // Walks every entry, each key assigned to `key`; returns a checksum.
-  std::uintptr_t walk(std::string& key) {
-    std::uintptr_t sum = 0;
-    m_map.reset_iterator();
-    while (ZAND_OBJ* value = m_map.get_next_entry(key)) {
-      sum += reinterpret_cast<std::uintptr_t>(value) ^ key.size();
-    }
-    return sum;
-  }
-
- private:
-  ZAND_OBJ_MAP m_map;
-};
-
-template <typename Map>
-class PeerMap {
- public:
-  void set(const std::string& key, ZAND_OBJ* value) {
-    m_map.insert_or_assign(key, value);
-  }
-  ZAND_OBJ* find(const std::string& key) const {
-    const auto found = m_map.find(key);
-    return found == m_map.end() ? nullptr : found->second;
-  }
-  std::uintptr_t walk(std::string& key) const {
-    std::uintptr_t sum = 0;
-    for (const auto& entry : m_map) {
-      key = entry.first;
-      sum += reinterpret_cast<std::uintptr_t>(entry.second) ^ key.size();
-    }
-    return sum;
-  }
-
- private:
-  Map m_map;
-};
-
-template <typename Hash>
-using StdUnordered =
-    PeerMap<std::unordered_map<std::string, ZAND_OBJ*, Hash, CaseEqual>>;
-template <typename Hash>
-using AbslFlat =
-    PeerMap<absl::flat_hash_map<std::string, ZAND_OBJ*, Hash, CaseEqual>>;
-using StdMap = PeerMap<std::map<std::string, ZAND_OBJ*, CaseLess>>;
+using zand_bench::value_for;
+using zand_bench::ZandMap;
+using zand_test::folded_key;
+using zand_test::one_bucket_key;
+using zand_test::other_case;
 
 // ---- Inputs.
-
-enum KeyKind { kShortKeys, kLongKeys };
-
-std::string folded(const std::string& key) {
-  std::string out(key);
-  for (char& c : out) {
-    c = static_cast<char>(fold(c));
-  }
-  return out;
-}
-
-// The key with each letter in its other case.
-std::string other_case(const std::string& key) {
-  std::string out(key);
-  for (char& c : out) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
-      c = static_cast<char>(c ^ 0x20);
-    }
-  }
-  return out;
-}
-
-// Mixed-case identifiers: 4 to 24 bytes for short keys, 64 for long ones.
-std::string make_key(Rng& rng, KeyKind kind) {
-  static const std::string letters =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-  static const std::string rest = letters + "0123456789_";
-  const std::size_t length = kind == kShortKeys ? 4 + rng.below(21) : 64;
-  std::string key(length, ' ');
-  key[0] = letters[rng.below(letters.size())];
-  for (std::size_t i = 1; i < length; ++i) {
-    key[i] = rest[rng.below(rest.size())];
-  }
-  return key;
-}
 
 struct KeySet {
   std::vector<std::string> stored;  // distinct, whatever the case
@@ -197,7 +59,7 @@ const KeySet& key_set(KeyKind kind, std::size_t n) {
     std::unordered_set<std::string> seen;
     while (slot->stored.size() < n) {
       std::string key = make_key(rng, kind);
-      if (seen.insert(folded(key)).second) {
+      if (seen.insert(folded_key(key)).second) {
         slot->stored.push_back(std::move(key));
       }
     }
@@ -207,7 +69,7 @@ const KeySet& key_set(KeyKind kind, std::size_t n) {
     rng.shuffle(slot->hits);
     while (slot->misses.size() < n) {
       std::string key = make_key(rng, kind);
-      if (seen.insert(folded(key)).second) {
+      if (seen.insert(folded_key(key)).second) {
         slot->misses.push_back(std::move(key));
       }
     }
@@ -355,10 +217,8 @@ void map_memory(benchmark::State& state) {
   state.counters["bytes_per_entry"] = per_entry;
 }
 
-// Keys that all share one hash, hence one bucket at any size: each is a
-// string of two-byte blocks "cz" and "di" (99 * 17 + 122 = 100 * 17 + 105),
-// block i chosen by bit i of the key's number. Asked in upper case, in
-// random order.
+// Keys that all share one hash, hence one bucket at any size (see
+// one_bucket_key), asked in the other letter case, in random order.
 template <typename Map>
 void map_collide(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
@@ -368,11 +228,7 @@ void map_collide(benchmark::State& state) {
   }
   std::vector<std::string> keys;
   for (std::size_t k = 0; k < n; ++k) {
-    std::string key;
-    for (std::size_t b = 0; b < blocks; ++b) {
-      key += ((k >> b) & 1) != 0 ? "di" : "cz";
-    }
-    keys.push_back(key);
+    keys.push_back(one_bucket_key(k, blocks));
   }
   const auto map = build<Map>(keys);
   std::vector<std::string> asked;
