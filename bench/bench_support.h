@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <utility>
 #include <vector>
@@ -67,15 +68,32 @@ inline std::size_t heap_bytes_in_use() {
 #endif
 }
 
+// Whether heap_bytes_in_use() sees an allocation: not where the count is
+// missing, nor under the sanitizers, whose allocator glibc does not count.
+inline bool heap_is_counted() {
+  const std::size_t before = heap_bytes_in_use();
+  const std::unique_ptr<char[]> probe(new char[4096]);
+  benchmark::DoNotOptimize(probe.get());
+  return heap_bytes_in_use() > before;
+}
+
+// Sets the counter `name` to the CPU time per unit, each iteration doing
+// `units_per_iteration` units (a rate inverted: in the JSON output in
+// seconds, on the console with an SI prefix, e.g. "41.2ns").
+inline void report_time_per(benchmark::State& state, const char* name,
+                            std::size_t units_per_iteration) {
+  state.counters[name] = benchmark::Counter(
+      static_cast<double>(units_per_iteration),
+      benchmark::Counter::kIsIterationInvariantRate |
+          benchmark::Counter::kInvert);
+}
+
 // Reports `ops_per_iteration` operations per iteration: items_per_second,
 // and ns_per_op (time per operation; in the JSON output in seconds).
 inline void report_ops(benchmark::State& state, std::size_t ops_per_iteration) {
-  const auto ops = static_cast<double>(ops_per_iteration);
   state.SetItemsProcessed(state.iterations() *
                           static_cast<std::int64_t>(ops_per_iteration));
-  state.counters["ns_per_op"] =
-      benchmark::Counter(ops, benchmark::Counter::kIsIterationInvariantRate |
-                                  benchmark::Counter::kInvert);
+  report_time_per(state, "ns_per_op", ops_per_iteration);
 }
 
 // Runs the registered benchmarks with the command line's options; the exit

@@ -3,21 +3,20 @@
 // pointer that is not there (a full scan).
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <list>
 #include <map>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "bench_support.h"
-#include "zand_stl/zand_obj_list.h"
+#include "list_peers.h"
 
 namespace {
 
 using zand_bench::report_ops;
+using zand_bench::StdList;
+using zand_bench::ZandList;
 
 class Item : public ZAND_OBJ {};
 
@@ -29,47 +28,6 @@ std::vector<Item>& items(std::size_t n) {
   }
   return all;
 }
-
-class ZandList {
- public:
-  void add_at_tail(ZAND_OBJ* obj) { m_list.add_at_tail(obj); }
-  ZAND_OBJ* remove_from_head() { return m_list.remove_from_head(); }
-  bool contains(ZAND_OBJ* obj) const { return m_list.item_existed(obj); }
-  std::uintptr_t walk() {
-    std::uintptr_t sum = 0;
-    m_list.reset_head_position();
-    while (ZAND_OBJ* obj = m_list.get_next_value()) {
-      sum += reinterpret_cast<std::uintptr_t>(obj);
-    }
-    return sum;
-  }
-
- private:
-  ZAND_OBJ_LIST m_list;
-};
-
-class StdList {
- public:
-  void add_at_tail(ZAND_OBJ* obj) { m_list.push_back(obj); }
-  ZAND_OBJ* remove_from_head() {
-    ZAND_OBJ* obj = m_list.front();
-    m_list.pop_front();
-    return obj;
-  }
-  bool contains(ZAND_OBJ* obj) const {
-    return std::find(m_list.begin(), m_list.end(), obj) != m_list.end();
-  }
-  std::uintptr_t walk() const {
-    std::uintptr_t sum = 0;
-    for (ZAND_OBJ* obj : m_list) {
-      sum += reinterpret_cast<std::uintptr_t>(obj);
-    }
-    return sum;
-  }
-
- private:
-  std::list<ZAND_OBJ*> m_list;
-};
 
 // The lists that the walk and item_existed measure. Both are filled in one
 // loop, a node of one after a node of the other, so that their nodes lie in
