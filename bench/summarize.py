@@ -1,68 +1,93 @@
 #!/usr/bin/env python3
-"""Turns the JSON output of the benchmark programs into the tables of
-README.md: per workload and size, the median ns/op of the library and of
-each peer over the repetitions, the library's time divided by each peer's,
-and the spread of the repetitions ((max - min) / median). With the map's
-output among them, it first prints the map's targets against
-std::unordered_map with the same hash, each with its figure and whether it
-is met.
+"""Turns the JSON output of the benchmark programs into RESULTS.md: where
+and from what the figures come (commit, date, machine, compiler), the
+targets of targets.json each with this run's figure and whether it is met,
+then per workload and size the median of the library and of each peer over
+the repetitions, the library's median divided by each peer's, and the
+spread of the repetitions ((max - min) / median).
 
-    summarize.py map.json list.json strings.json lines.json > tables.md
+    summarize.py [--out RESULTS.md] [--commit HASH] [--note TEXT]
+                 [--build-dir build/release] [--targets targets.json] JSON...
+
+run.sh calls it after a run; without --out the text goes to stdout.
 """
+import argparse
 import json
+import os
+import platform
+import re
 import statistics
+import subprocess
 import sys
 from collections import defaultdict
 
-LIBRARY = ("zand", "zand_read_string")
+HERE = os.path.dirname(os.path.abspath(__file__))
 
+# The counter that holds a run's figure, the first one present. Time
+# counters are rates inverted, hence in seconds in the JSON.
+TIME_COUNTERS = ("ns_per_container", "ns_per_lookup", "ns_per_op")
+BYTE_COUNTERS = ("heap_bytes_per_container", "bytes_per_entry")
 
-PEER = "std_unordered_h17"
-
-# (family, cases, limit on the library's median over the peer's), and for
-# the pause the least ratio of the peer's pause over the library's.
-SIZES = ["short/1000", "short/100000", "long64/1000", "long64/100000"]
-TARGETS = [
-    ("map_insert", SIZES, 1.0),
-    ("map_hit", SIZES, 1.0),
-    ("map_miss", SIZES, 1.0),
-    ("map_miss", ["short/100000", "long64/100000"], 0.8),
-    ("map_walk", ["short/1000", "long64/1000"], 1.2),
-    ("map_walk", ["short/100000", "long64/100000"], 1.0),
-    ("map_copy", SIZES, 1.0),
-    ("map_memory", ["short/100000"], 1.25),
-]
-PAUSE_CASE = "short/1000000"
-PAUSE_MEDIAN, PAUSE_LEAST = 10000, 3000
+# What one figure of a family is, for the tables' headings.
+UNITS = {
+    "map_pause": "longest single insertion",
+    "map_memory": "heap bytes per entry, the map object included",
+}
+SIZE_CURVE_PREFIX = "sizes_"
 
 
 def metric(run):
-    """ns per operation, the longest pause for map_pause, or bytes per
-    entry for map_memory."""
-    for counter in ("max_pause_ns", "bytes_per_entry"):
+    """ns for the time counters and the longest pause, bytes otherwise."""
+    if "max_pause_ns" in run:
+        return run["max_pause_ns"]
+    for counter in BYTE_COUNTERS:
         if counter in run:
             return run[counter]
-    return run["ns_per_op"] * 1e9
+    for counter in TIME_COUNTERS:
+        if counter in run:
+            return run[counter] * 1e9
+    raise KeyError(f"no known counter in {run['name']}")
+
+
+def is_bytes(family):
+    return family == "map_memory" or family.endswith("_bytes")
 
 
 def load(paths):
-    # family -> case -> container -> [values of the repetitions]
+    """family -> case -> container -> [figures of the repetitions, in
+    order]; object sizes: family -> container -> bytes; the programs'
+    contexts."""
     data = defaultdict(lambda: defaultdict(lambda: defaultdict(list)))
+    objects = defaultdict(dict)
+    contexts = []
     for path in paths:
         with open(path) as f:
-            for run in json.load(f)["benchmarks"]:
-                if run.get("run_type") != "iteration" or "error_occurred" in run:
-                    continue
-                parts = [p for p in run["run_name"].split("/")
-                         if p != "manual_time" and not p.startswith("iterations:")]
-                family, container, case = parts[0], parts[1], "/".join(parts[2:])
-                data[family][case][container].append(metric(run))
-    return data
+            output = json.load(f)
+        contexts.append((os.path.basename(path), output.get("context", {})))
+        for run in output["benchmarks"]:
+            if run.get("run_type") != "iteration" or run.get("error_occurred"):
+                continue
+            parts = [p for p in run["run_name"].split("/")
+                     if p != "manual_time" and not p.startswith("iterations:")]
+            family, container, case = parts[0], parts[1], "/".join(parts[2:])
+            data[family][case][container].append(metric(run))
+            if "object_bytes" in run:
+                objects[family][container] = run["object_bytes"]
+    return data, objects, contexts
 
 
-def fmt(ns, family=""):
-    if family == "map_memory":
-        return f"{ns:.1f} B"
+def median(values):
+    return statistics.median(values)
+
+
+def spread(values):
+    med = median(values)
+    return (max(values) - min(values)) / med * 100 if med else 0.0
+
+
+def fmt_time(ns):
+    if ns >= 1e9:
+        return f"{ns / 1e9:.3g} s"
     if ns >= 1e6:
         return f"{ns / 1e6:.3g} ms"
     if ns >= 1e3:
@@ -70,30 +95,229 @@ def fmt(ns, family=""):
     return f"{ns:.3g} ns"
 
 
-def spread(values):
-    med = statistics.median(values)
-    return (max(values) - min(values)) / med * 100 if med else 0.0
+def fmt_bytes(b):
+    if b >= 1024 * 1024:
+        return f"{b / 1024 / 1024:.3g} MiB"
+    if b >= 1024:
+        return f"{b / 1024:.3g} KiB"
+    return f"{b:.4g} B"
+
+
+def fmt(value, family):
+    return fmt_bytes(value) if is_bytes(family) else fmt_time(value)
+
+
+def fmt_ratio(num, den):
+    if den == 0:
+        return "–" if num == 0 else "∞"
+    return f"{num / den:.2f}"
 
 
 def case_key(case):
     return [int(p) if p.isdigit() else p for p in case.split("/")]
 
 
-def table(family, cases):
+def library_of(containers):
+    return next((c for c in containers if c.startswith("zand")), None)
+
+
+# ---- Where the figures come from.
+
+def first_line(command):
+    try:
+        out = subprocess.run(command, capture_output=True, text=True,
+                             check=True).stdout
+        return out.splitlines()[0].strip() if out else ""
+    except (OSError, subprocess.CalledProcessError):
+        return ""
+
+
+def cpu_model():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or "unknown"
+
+
+def memory_total():
+    try:
+        with open("/proc/meminfo") as f:
+            for line in f:
+                if line.startswith("MemTotal:"):
+                    kib = int(line.split()[1])
+                    return f"{kib / 1024 / 1024:.0f} GiB"
+    except OSError:
+        pass
+    return "unknown"
+
+
+def os_name():
+    try:
+        with open("/etc/os-release") as f:
+            for line in f:
+                if line.startswith("PRETTY_NAME="):
+                    return line.split("=", 1)[1].strip().strip('"')
+    except OSError:
+        pass
+    return platform.system()
+
+
+def compiler(build_dir):
+    """The compiler and build type recorded in the build's CMake cache."""
+    cache = {}
+    try:
+        with open(os.path.join(build_dir, "CMakeCache.txt")) as f:
+            for line in f:
+                m = re.match(r"(CMAKE_CXX_COMPILER|CMAKE_BUILD_TYPE):\w+=(.*)",
+                             line)
+                if m:
+                    cache[m.group(1)] = m.group(2).strip()
+    except OSError:
+        return "unknown"
+    version = first_line([cache.get("CMAKE_CXX_COMPILER", "c++"), "--version"])
+    return f"{version or cache.get('CMAKE_CXX_COMPILER', 'unknown')}, " \
+           f"{cache.get('CMAKE_BUILD_TYPE', 'unknown')} build"
+
+
+def header(args, contexts):
+    commit = args.commit or first_line(["git", "-C", HERE, "rev-parse", "HEAD"])
+    dates = [ctx["date"] for _, ctx in contexts if "date" in ctx]
+    date = min(dates) if dates else "unknown"
+    loads = ", ".join(
+        f"{name.removesuffix('.json')} "
+        f"{' '.join(f'{x:.1f}' for x in ctx.get('load_avg', []))}"
+        for name, ctx in contexts if ctx.get("load_avg"))
+    lines = ["# Benchmark results", ""]
+    if args.note:
+        lines += [f"**{args.note}**", ""]
+    lines += [
+        "Generated by `bench/run.sh` (`bench/summarize.py`); do not edit by "
+        "hand. How the figures are taken: [README.md](README.md). The "
+        "targets come from [targets.json](targets.json).",
+        "",
+        "| | |",
+        "|---|---|",
+        f"| commit | `{commit or 'unknown'}` |",
+        f"| date | {date} |",
+        f"| CPU | {cpu_model()}, {os.cpu_count()} logical cores |",
+        f"| memory | {memory_total()} |",
+        f"| system | {os_name()}, Linux {platform.release()} |",
+        f"| compiler | {compiler(args.build_dir)} |",
+    ]
+    if args.settings:
+        lines.append(f"| settings | {args.settings} |")
+    if loads:
+        lines.append(f"| load average at each program's start (1, 5, 15 min) "
+                     f"| {loads} |")
+    return "\n".join(lines) + "\n"
+
+
+# ---- The targets.
+
+def target_rows(spec, defaults, data):
+    """One row per case: [what, family, case, figure, limit, met, spread]
+    and whether it was met (None: no figures)."""
+    library = spec.get("library", defaults["library"])
+    peer = spec.get("peer", defaults["peer"])
+    family = spec["family"]
+    rows = []
+    for i, case in enumerate(spec["cases"]):
+        what = spec["what"] if i == 0 else ""
+        by = data.get(family, {}).get(case, {})
+        if library not in by or peer not in by:
+            rows.append(([what, family, case, "no figures",
+                          limit_text(spec, library, peer), "–", ""], None))
+            continue
+        lib, ref = median(by[library]), median(by[peer])
+        noise = f"{max(spread(by[library]), spread(by[peer])):.0f}%"
+        if "max_ratio" in spec:
+            met = lib <= spec["max_ratio"] * ref
+            figure = fmt_ratio(lib, ref)
+            if ref == 0:
+                figure += f" ({fmt(lib, family)} / {fmt(ref, family)})"
+        else:
+            met = ref >= spec["min_ratio"] * lib
+            figure = f"median {ref / lib:,.0f}×" if lib else "∞"
+            each = spec.get("min_ratio_each")
+            if each is not None:
+                runs = [p / z for z, p in zip(by[library], by[peer]) if z]
+                figure += f", least {min(runs):,.0f}×"
+                met = met and min(runs) >= each
+        rows.append(([what, family, case, figure,
+                      limit_text(spec, library, peer),
+                      "met" if met else "**not met**", noise], met))
+    return rows
+
+
+def limit_text(spec, library, peer):
+    if "max_ratio" in spec:
+        return f"{library} ÷ {peer} ≤ {spec['max_ratio']}"
+    text = f"{peer} ÷ {library} ≥ {spec['min_ratio']:,}"
+    if "min_ratio_each" in spec:
+        text += f", each run ≥ {spec['min_ratio_each']:,}"
+    return text
+
+
+def targets(spec, data):
+    defaults = {"library": spec.get("library", "zand"),
+                "peer": spec.get("peer", "std_unordered_h17")}
+    out = ["## Targets", "",
+           "Medians of this run; spread: the larger of the two sides' "
+           "(max − min) ÷ median over the repetitions. Ratios within the "
+           "spread of a limit are at the noise level.", ""]
+    counts = defaultdict(int)
+    for group in spec["groups"]:
+        out += [f"### {group['title']}", "",
+                "| target | family | case | figure | limit | met | spread |",
+                "|---|---|---|---|---|---|---|"]
+        for target in group["targets"]:
+            for row, met in target_rows(target, defaults, data):
+                counts[met] += 1
+                out.append("| " + " | ".join(row) + " |")
+        out.append("")
+    out.insert(2, f"{counts[True]} met, {counts[False]} not met, "
+                  f"{counts[None]} without figures in this run.\n")
+    return "\n".join(out)
+
+
+# ---- The tables.
+
+def containers_of(cases):
     containers = []
     for by_container in cases.values():
         for c in by_container:
             if c not in containers:
                 containers.append(c)
-    lib = next(c for c in containers if c in LIBRARY)
+    return containers
+
+
+def table(family, cases, objects=None):
+    containers = containers_of(cases)
+    lib = library_of(containers)
+    if lib is None:
+        return ""
     peers = [c for c in containers if c != lib]
     pause = family == "map_pause"
-    unit = {"map_pause": "longest single insertion",
-            "map_memory": "allocator bytes per entry"}.get(family,
-                                                           "ns per operation")
+    if family.startswith(SIZE_CURVE_PREFIX):
+        unit = ("heap bytes per container" if is_bytes(family) else
+                "time per lookup" if family.endswith(("_hit", "_miss")) else
+                "time per container")
+    else:
+        unit = UNITS.get(family, "time per operation")
     lines = [f"### {family} ({unit}, median of the repetitions)", ""]
+    if objects:
+        lines += ["Object sizes (not in the heap figures): " + ", ".join(
+            f"{c} {objects[c]:.0f} B" for c in containers if c in objects)
+            + ".", ""]
     head = ["case", lib] + peers
     head += [f"{p} ÷ {lib}" if pause else f"{lib} ÷ {p}" for p in peers]
+    if objects:
+        head += [f"{c} heap+object" for c in [lib] + peers[:1]]
+        head += [f"{lib} ÷ {peers[0]} (heap+object)"] if peers else []
     head += ["spread " + lib, "spread peers (max)"]
     lines.append("| " + " | ".join(head) + " |")
     lines.append("|" + "---|" * len(head))
@@ -101,16 +325,23 @@ def table(family, cases):
         by = cases[case]
         if lib not in by:
             continue
-        med = {c: statistics.median(v) for c, v in by.items()}
+        med = {c: median(v) for c, v in by.items()}
         row = [case or "-", fmt(med[lib], family)]
         row += [fmt(med[p], family) if p in med else "" for p in peers]
         for p in peers:
             if p not in med:
                 row.append("")
             elif pause:
-                row.append(f"{med[p] / med[lib]:.1f}×")
+                row.append(f"{med[p] / med[lib]:,.1f}×")
             else:
-                row.append(f"{med[lib] / med[p]:.2f}")
+                row.append(fmt_ratio(med[lib], med[p]))
+        if objects:
+            whole = {c: med[c] + objects.get(c, 0) for c in med}
+            row += [fmt(whole[c], family) if c in whole else ""
+                    for c in [lib] + peers[:1]]
+            if peers:
+                row.append(fmt_ratio(whole[lib], whole[peers[0]])
+                           if peers[0] in whole else "")
         row.append(f"{spread(by[lib]):.0f}%")
         peer_spreads = [spread(by[p]) for p in peers if p in by]
         row.append(f"{max(peer_spreads):.0f}%" if peer_spreads else "")
@@ -118,35 +349,58 @@ def table(family, cases):
     return "\n".join(lines) + "\n"
 
 
-def targets(data):
-    """The map's targets against PEER: figure, limit and whether met."""
-    lines = [f"### Targets against {PEER} (medians of this run)", "",
-             "| workload | case | zand ÷ peer | target | met |",
-             "|---|---|---|---|---|"]
-    for family, cases, limit in TARGETS:
-        for case in cases:
-            by = data.get(family, {}).get(case, {})
-            if "zand" not in by or PEER not in by:
-                continue
-            ratio = statistics.median(by["zand"]) / statistics.median(by[PEER])
-            met = "met" if ratio <= limit else "not met"
-            lines.append(f"| {family} | {case} | {ratio:.2f} | ≤ {limit} | {met} |")
-    by = data.get("map_pause", {}).get(PAUSE_CASE, {})
-    if "zand" in by and PEER in by:
-        # The repetitions ran in turn, so the i-th of each is one run.
-        runs = [p / z for z, p in zip(by["zand"], by[PEER])]
-        median, least = statistics.median(runs), min(runs)
-        met = median >= PAUSE_MEDIAN and least >= PAUSE_LEAST
-        lines.append(f"| map_pause (peer ÷ zand) | {PAUSE_CASE} | median "
-                     f"{median:,.0f}×, least {least:,.0f}× | ≥ {PAUSE_MEDIAN:,}×, "
-                     f"each ≥ {PAUSE_LEAST:,}× | {'met' if met else 'not met'} |")
-    return "\n".join(lines) + "\n" if len(lines) > 4 else ""
+def curve_order(family):
+    """The map's workloads before the list's, each kind in the order build,
+    bytes, hit, miss."""
+    kinds = ["map", "list"]
+    workloads = ["build", "bytes", "hit", "miss"]
+    _, kind, workload = (family.split("_", 2) + ["", ""])[:3]
+    return (kinds.index(kind) if kind in kinds else len(kinds),
+            workloads.index(workload) if workload in workloads
+            else len(workloads), family)
 
 
-def main(paths):
-    data = load(paths)
-    tables = [targets(data)] + [table(family, data[family]) for family in data]
-    print("\n".join(t for t in tables if t))
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("json", nargs="+")
+    parser.add_argument("--out")
+    parser.add_argument("--commit")
+    parser.add_argument("--note")
+    parser.add_argument("--settings")
+    parser.add_argument("--build-dir", default="build/release")
+    parser.add_argument("--targets", default=os.path.join(HERE,
+                                                          "targets.json"))
+    parser.add_argument("--chart", default="size_curve.svg",
+                        help="the chart's path relative to the output")
+    args = parser.parse_args(argv)
+
+    data, objects, contexts = load(args.json)
+    with open(args.targets) as f:
+        spec = json.load(f)
+
+    parts = [header(args, contexts), targets(spec, data)]
+    curve = sorted((f for f in data if f.startswith(SIZE_CURVE_PREFIX)),
+                   key=curve_order)
+    if curve:
+        parts.append("## Size curve\n")
+        if args.out and os.path.exists(
+                os.path.join(os.path.dirname(args.out), args.chart)):
+            parts.append(f"![The library's figures over the peer's against "
+                         f"the size]({args.chart})\n")
+        for family in curve:
+            parts.append(table(family, data[family],
+                               objects.get(family) if is_bytes(family)
+                               else None))
+    rest = [f for f in data if not f.startswith(SIZE_CURVE_PREFIX)]
+    if rest:
+        parts.append("## Other workloads\n")
+        parts += [table(family, data[family]) for family in rest]
+    text = "\n".join(p for p in parts if p)
+    if args.out:
+        with open(args.out, "w") as f:
+            f.write(text)
+    else:
+        sys.stdout.write(text)
 
 
 if __name__ == "__main__":
