@@ -82,10 +82,10 @@ inline bool heap_is_counted() {
 // seconds, on the console with an SI prefix, e.g. "41.2ns").
 inline void report_time_per(benchmark::State& state, const char* name,
                             std::size_t units_per_iteration) {
-  state.counters[name] = benchmark::Counter(
-      static_cast<double>(units_per_iteration),
-      benchmark::Counter::kIsIterationInvariantRate |
-          benchmark::Counter::kInvert);
+  state.counters[name] =
+      benchmark::Counter(static_cast<double>(units_per_iteration),
+                         benchmark::Counter::kIsIterationInvariantRate |
+                             benchmark::Counter::kInvert);
 }
 
 // Reports `ops_per_iteration` operations per iteration: items_per_second,
