@@ -15,6 +15,8 @@ import argparse
 import os
 import sys
 
+# summarize.py beside this file, imported without leaving a __pycache__.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import summarize  # noqa: E402
 
