@@ -183,6 +183,22 @@ def compiler(build_dir):
            f"{cache.get('CMAKE_BUILD_TYPE', 'unknown')} build"
 
 
+def caches(contexts):
+    """The caches the benchmark library saw, e.g. "L1d 32 KiB, L2 512 KiB,
+    L3 32 MiB"."""
+    for _, ctx in contexts:
+        parts = []
+        for cache in ctx.get("caches", []):
+            if cache.get("type") == "Instruction":
+                continue
+            name = f"L{cache['level']}" + ("d" if cache.get("type") == "Data"
+                                            else "")
+            parts.append(f"{name} {fmt_bytes(cache['size'])}")
+        if parts:
+            return ", ".join(parts)
+    return ""
+
+
 def header(args, contexts):
     commit = args.commit or first_line(["git", "-C", HERE, "rev-parse", "HEAD"])
     dates = [ctx["date"] for _, ctx in contexts if "date" in ctx]
@@ -203,7 +219,8 @@ def header(args, contexts):
         "|---|---|",
         f"| commit | `{commit or 'unknown'}` |",
         f"| date | {date} |",
-        f"| CPU | {cpu_model()}, {os.cpu_count()} logical cores |",
+        f"| CPU | {cpu_model()}, {os.cpu_count()} logical cores"
+        + (f"; {caches(contexts)}" if caches(contexts) else "") + " |",
         f"| memory | {memory_total()} |",
         f"| system | {os_name()}, Linux {platform.release()} |",
         f"| compiler | {compiler(args.build_dir)} |",
