@@ -4,7 +4,7 @@
 # chart bench/size_curve.svg from that output.
 #
 #   bench/run.sh                     the full run, about 30 minutes on 2 cores
-#   ZAND_BENCH_QUICK=1 bench/run.sh  a few minutes: every case but those of
+#   ZAND_BENCH_QUICK=1 bench/run.sh  a minute or two: every case but those of
 #                                    1 000 000 elements, briefly, to try the
 #                                    pipeline; writes build/bench/RESULTS.md
 #                                    and build/bench/size_curve.svg instead,
@@ -14,8 +14,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
-ensure_packages cmake ninja-build g++ libbenchmark-dev libabsl-dev python3 \
-  python3-matplotlib
+# The release preset also configures the tests, hence GoogleTest.
+ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev \
+  libbenchmark-dev libabsl-dev python3 python3-matplotlib
 
 # Debian's interpreter, for which python3-matplotlib is installed; a
 # version manager's python3 earlier on PATH may lack it.
