@@ -14,9 +14,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
-# The release preset also configures the tests, hence GoogleTest.
-ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev \
-  libbenchmark-dev libabsl-dev python3 python3-matplotlib
+ensure_packages cmake ninja-build g++ libbenchmark-dev libabsl-dev python3 \
+  python3-matplotlib
 
 # Debian's interpreter, for which python3-matplotlib is installed; a
 # version manager's python3 earlier on PATH may lack it.
