@@ -11,8 +11,10 @@
 
 // A stream refuses what its open mode forbids, whether opened here or
 // adopted: reads of a stream open only for writing, writes to one open only
-// for reading. The mode is asked of the runtime's stream; the few runtimes
-// whose FILE keeps it private (Microsoft's UCRT among them) decide alone.
+// for reading, and the file stays as it was. glibc and musl refuse such
+// calls themselves (setting the stream's error indicator); with msvcrt.dll
+// the stream's mode is asked first; the few runtimes whose FILE keeps it
+// private (Microsoft's UCRT among them) decide alone.
 //
 // Copies share one handle without counting its holders. Of all the objects
 // that hold one handle, exactly one may close it (by close_file() or by being
@@ -73,7 +75,7 @@ class ZAND_STL_API ZAND_FILE {
 
   // Writes the text up to its first NUL byte, adding no line end. False
   // without a stream, when the write fails, or when the stream is not open
-  // for writing; that refusal leaves the stream and the file as they were.
+  // for writing; that refusal leaves the file as it was.
   virtual bool write_string(const std::string& text);
 
   // Empties line first, on every call. Then reads the next line, its line
@@ -82,15 +84,15 @@ class ZAND_STL_API ZAND_FILE {
   // with the line feed. A NUL byte read ends the text returned, and the rest
   // of that piece is lost. An empty line comes back as "\n"; the end of the
   // file, a read error, a missing stream or a stream not open for reading
-  // (left as it was) give false with line empty. When line cannot get
-  // memory, std::bad_alloc passes on, line still empty and the piece
-  // consumed.
+  // (whose file is left as it was) give false with line empty. When line
+  // cannot get memory, std::bad_alloc passes on, line still empty and the
+  // piece consumed.
   virtual bool read_string(std::string& line);
 
   // Reads up to size bytes into buffer and returns how many it read; a short
   // count means the end of the file or a read error, not told apart. 0
   // without a stream, with a null buffer, or on a stream not open for
-  // reading, which is then left as it was.
+  // reading, whose file is then left as it was.
   virtual unsigned int read(void* buffer, unsigned int size);
 
  private:

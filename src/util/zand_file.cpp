@@ -1,17 +1,17 @@
 // ZAND_FILE over the C runtime's buffered streams: fopen with a mode built
-// from the flag bits, fgets into a fixed buffer on the stack, fputs, fread,
-// each refused up front when the stream's own mode forbids it.
+// from the flag bits, fgets into a fixed buffer on the stack, fputs, fread.
+// An operation the stream's own mode forbids is refused, by the runtime
+// itself where it does so harmlessly, and up front where it does not.
 #include "zand_stl/zand_file.h"
 
 #include <array>
 #include <cstddef>
 
-// The runtimes whose streams can say what their mode permits. Everywhere
-// else stream_permits() answers "yes".
-#if defined(__GLIBC__) || (defined(__linux__) && !defined(__ANDROID__))
-#define ZAND_STL_ACCESS_STDIO_EXT  // glibc, musl
-#include <stdio_ext.h>
-#elif defined(__MINGW32__) && !defined(_UCRT)
+// The runtime that must be asked before each operation. glibc and musl
+// need no asking: a read from a stream not open for reading, or a write to
+// one not open for writing, fails there, sets the stream's error indicator
+// and changes nothing else, so the call itself is the cheapest refusal.
+#if defined(__MINGW32__) && !defined(_UCRT)
 #define ZAND_STL_ACCESS_MSVCRT  // MinGW-w64 against msvcrt.dll
 #endif
 
@@ -33,23 +33,22 @@ bool has_flag(unsigned int flags, unsigned int flag) {
   return (flags & flag) != 0;
 }
 
-// Whether the stream's open mode lets it write (or, with false, read). Some
-// runtimes do not refuse an operation the mode forbids: Wine's msvcrt.dll
-// reads bytes that were never in the file from a stream open for writing,
-// and reports writes to a stream open for reading as done while skipping as
+// Whether the stream's open mode lets it write (or, with false, read), where
+// the runtime would not refuse the operation itself: Wine's msvcrt.dll reads
+// bytes that were never in the file from a stream open for writing, and
+// reports writes to a stream open for reading as done while skipping as
 // many bytes of the file. So the stream itself is asked, since the object
-// holds nothing but its handle. Only the one question is asked: reading a
-// line is a call per line.
+// holds nothing but its handle; only the one question, since reading a line
+// is a call per line.
 bool stream_permits(std::FILE* file, bool writing) {
-#if defined(ZAND_STL_ACCESS_STDIO_EXT)
-  return (writing ? __fwritable(file) : __freadable(file)) != 0;
-#elif defined(ZAND_STL_ACCESS_MSVCRT)
+#if defined(ZAND_STL_ACCESS_MSVCRT)
   // "r" sets _IOREAD, "w" and "a" set _IOWRT, "+" sets _IORW alone; an
   // update stream later adds _IOREAD or _IOWRT for its current direction.
   return (file->_flag & ((writing ? _IOWRT : _IOREAD) | _IORW)) != 0;
 #else
-  // An opaque FILE (Microsoft's UCRT, MinGW-w64's UCRT builds), or a
-  // runtime this library is not built and tested with: it alone decides.
+  // glibc and musl refuse by themselves; an opaque FILE (Microsoft's UCRT,
+  // MinGW-w64's UCRT builds), or a runtime this library is not built and
+  // tested with, alone decides.
   static_cast<void>(file);
   static_cast<void>(writing);
   return true;
