@@ -88,7 +88,7 @@ std::size_t read_with_fgets_into_string(const std::string& path) {
   std::string line;
   while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
     line.assign(buffer);
-    lines += line.empty() ? 0 : 1;
+    lines += line.empty() ? 0U : 1U;
   }
   std::fclose(file);
   return lines;

@@ -274,4 +274,15 @@ TEST(ZandFileCopy, CopiesShareOneStreamThatReopeningOrAssigningLeavesOpen) {
   assigned = ZAND_FILE();
 }
 
+TEST(HostileFile, TenMebibyteLineComesBackInPieces) {
+  std::string line(std::size_t{10} << 20, ' ');
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    line[i] = static_cast<char>('a' + i % 26);  // 2047 is no multiple of 26
+  }
+  zand_test::TempDir dir;
+  const std::string contents = line + "\nafter";
+  ASSERT_EQ(zand_test::model_pieces(contents).size(), 5124U);
+  EXPECT_EQ(zand_test::check_read_string(dir, contents), "");
+}
+
 }  // namespace

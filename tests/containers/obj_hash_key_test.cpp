@@ -1,20 +1,18 @@
-// The map's table and key functions from inside: golden hashes, the
-// word-at-a-time key functions against the byte-at-a-time definitions, and
-// operation scripts on maps and tables against the model, the table's shape
-// included (support/map_script.h).
-#include "zand_stl/internal/obj_hash_table.h"
+// The map's key functions: golden hashes and order, and the word-at-a-time
+// forms against the byte-at-a-time definitions (support/keys.h) for every
+// byte value at every place.
+#include "containers/obj_hash_key.h"
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
-#include "containers/obj_hash_key.h"
-#include "support/map_script.h"
-#include "support/script_runs.h"
+#include "support/keys.h"
 
 namespace {
 
-using zand_internal::OBJ_HASH_TABLE;
 using namespace std::string_literals;
 
 std::uint64_t hash(const std::string& key) {
@@ -64,11 +62,6 @@ TEST(ObjHashKeys, WordWideFormsMatchTheByteDefinitions) {
       key[at] = unchanged[at];
     }
   }
-}
-
-TEST(ObjMap, ScriptsAgreeWithTheModel) {
-  zand_test::expect_scripts_pass(zand_test::run_map_script, "fuzz_obj_map", 16,
-                                 16000);
 }
 
 }  // namespace

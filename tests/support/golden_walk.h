@@ -1,25 +1,21 @@
-// ZAND_OBJ_MAP against its golden walk, tests/golden/map_walk.txt: 10,000
-// keys of every kind with the hash of each, in the order in which every
-// platform's map must hand them back. make_map_walk.py there made the file
-// from the map's definition; this test only reads it. Internal, for the
-// library's own key hash.
-#include <gtest/gtest.h>
+// The golden walk's file format, tests/golden/map_walk.txt: a line per key,
+// in walk order, the key written with escapes and a run notation, a space,
+// and its hash in lowercase hex (the file's header says it in words).
+// Reading it gives the keys; rendering a walk gives lines to compare with
+// the file's byte for byte.
+#ifndef ZAND_STL_TESTS_SUPPORT_GOLDEN_WALK_H
+#define ZAND_STL_TESTS_SUPPORT_GOLDEN_WALK_H
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "containers/obj_hash_key.h"
-#include "support/keys.h"
-#include "support/map_model.h"
 #include "support/temp_dir.h"
-#include "zand_stl/zand_obj_map.h"
 
-namespace {
+namespace zand_test {
 
 // How the file writes a key (its header says it in words): the bytes 0x21
 // to 0x7E but # \ { } as themselves, every other byte as \xHH, and a unit
@@ -30,12 +26,12 @@ constexpr std::size_t kMaxPeriod = 16;
 constexpr char kLowerHex[] = "0123456789abcdef";
 constexpr char kUpperHex[] = "0123456789ABCDEF";
 
-bool stands_for_itself(unsigned char byte) {
+inline bool stands_for_itself(unsigned char byte) {
   return byte >= 0x21 && byte <= 0x7E && byte != '#' && byte != '\\' &&
          byte != '{' && byte != '}';
 }
 
-void append_escaped(std::string& out, std::string_view bytes) {
+inline void append_escaped(std::string& out, std::string_view bytes) {
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
     if (stands_for_itself(byte)) {
@@ -50,7 +46,7 @@ void append_escaped(std::string& out, std::string_view bytes) {
 
 // At each place, the run that covers the most bytes, the shorter unit on a
 // tie, if it covers kMinRun; otherwise the one byte there.
-std::string render_key(std::string_view key) {
+inline std::string render_key(std::string_view key) {
   std::string out;
   std::size_t at = 0;
   while (at < key.size()) {
@@ -83,7 +79,7 @@ std::string render_key(std::string_view key) {
 }
 
 // A key's line: the key, a space, its hash in lowercase hex.
-std::string render_line(std::string_view key, std::uint64_t hash) {
+inline std::string render_line(std::string_view key, std::uint64_t hash) {
   std::string hex;
   do {
     hex.insert(hex.begin(), kLowerHex[hash & 0xF]);
@@ -92,14 +88,14 @@ std::string render_line(std::string_view key, std::uint64_t hash) {
   return render_key(key) + ' ' + hex + '\n';
 }
 
-int hex_value(char c) {
+inline int hex_value(char c) {
   const char* digit = std::find(kUpperHex, kUpperHex + 16, c);
   return digit == kUpperHex + 16 ? 0 : static_cast<int>(digit - kUpperHex);
 }
 
 // The bytes a key field stands for. A malformed field decodes to something;
 // rendered again, it then differs from the file.
-std::string parse_key(std::string_view text) {
+inline std::string parse_key(std::string_view text) {
   std::string key;
   std::string unit;
   std::size_t repeat = 0;
@@ -137,8 +133,8 @@ struct GoldenWalk {
   std::vector<std::string> keys;
 };
 
-GoldenWalk read_golden_walk() {
-  const std::string text = zand_test::read_file(ZAND_STL_MAP_WALK_GOLDEN);
+inline GoldenWalk read_golden_walk(const std::string& path) {
+  const std::string text = read_file(path);
   GoldenWalk golden;
   std::size_t at = 0;
   while (at < text.size()) {
@@ -157,9 +153,9 @@ GoldenWalk read_golden_walk() {
 
 // The first line of `actual` that differs from `expected`, with its number
 // in the file; empty if none does.
-std::string first_difference(const std::string& expected,
-                             const std::string& actual,
-                             std::size_t first_number) {
+inline std::string first_difference(const std::string& expected,
+                                    const std::string& actual,
+                                    std::size_t first_number) {
   const auto diverge = std::mismatch(expected.begin(), expected.end(),
                                      actual.begin(), actual.end())
                            .first;
@@ -179,35 +175,6 @@ std::string first_difference(const std::string& expected,
          line_of(expected) + "\n  walked   " + line_of(actual);
 }
 
-// The walk depends only on the set of keys: a shuffled insertion order, and
-// the keys in their other letter case, walk as the file says, each key in
-// the form it was stored with and the library's hash of it.
-TEST(ObjMapGolden, WalkAndHashesMatchTheCommittedFile) {
-  const GoldenWalk golden = read_golden_walk();
-  ASSERT_EQ(golden.keys.size(), 10000U) << "in " << ZAND_STL_MAP_WALK_GOLDEN;
-  for (const bool other_case : {false, true}) {
-    std::vector<std::string> keys = golden.keys;
-    if (other_case) {
-      std::transform(keys.begin(), keys.end(), keys.begin(),
-                     zand_test::other_case);
-    }
-    std::shuffle(keys.begin(), keys.end(), std::mt19937(other_case ? 2 : 1));
-    ZAND_OBJ_MAP map;
-    for (const std::string& key : keys) {
-      map.set_at(key, nullptr);
-    }
-    std::string walked;
-    for (const std::string& key : zand_test::walk_keys(map)) {
-      walked += render_line(other_case ? zand_test::other_case(key) : key,
-                            zand_internal::key_hash(key.c_str(), key.size()));
-    }
-    const std::string difference =
-        first_difference(golden.lines, walked, golden.header_lines + 1);
-    EXPECT_TRUE(difference.empty())
-        << (other_case ? "keys in their other case, hashed in that form"
-                       : "keys as written")
-        << ": " << difference;
-  }
-}
+}  // namespace zand_test
 
-}  // namespace
+#endif  // ZAND_STL_TESTS_SUPPORT_GOLDEN_WALK_H
