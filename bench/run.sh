@@ -90,7 +90,9 @@ echo "== the programs ran for $minutes min"
 
 "$python" bench/plot.py --out "$results/size_curve.svg" --commit "$commit" \
   "$json"/sizes*.json
+readme=()
+[[ $results == bench ]] && readme=(--readme bench/README.md)
 "$python" bench/summarize.py --out "$results/RESULTS.md" --commit "$commit" \
   --note "$note" --settings "$settings" --build-dir build/release \
-  "${outputs[@]}"
+  "${readme[@]}" "${outputs[@]}"
 echo "== wrote $results/RESULTS.md"

@@ -366,6 +366,80 @@ def table(family, cases, objects=None):
     return "\n".join(lines) + "\n"
 
 
+# The size curve's summary that bench/README.md shows beside its chart,
+# between these two lines; the rest of that file is written by hand.
+README_BEGIN = "<!-- size curve: written by summarize.py -->"
+README_END = "<!-- end of the size curve -->"
+CURVE_COLUMNS = [("sizes_map_build", "map: build"),
+                 ("sizes_map_bytes", "map: heap bytes"),
+                 ("sizes_map_hit", "map: hit"),
+                 ("sizes_map_miss", "map: miss"),
+                 ("sizes_list_build", "list: build"),
+                 ("sizes_list_bytes", "list: heap bytes")]
+
+
+def curve_summary(spec, data, commit, date):
+    """A table of the size curve, one row per size: the library's median
+    over its target's peer for each workload, marked met or not where a
+    target applies."""
+    defaults = {"library": spec.get("library", "zand"),
+                "peer": spec.get("peer", "std_unordered_h17")}
+    verdicts = defaultdict(list)  # (family, case) -> [met, ...]
+    peer_of = {}
+    for group in spec["groups"]:
+        for target in group["targets"]:
+            peer_of.setdefault(target["family"],
+                               target.get("peer", defaults["peer"]))
+            for (row, met), case in zip(
+                    target_rows(target, defaults, data), target["cases"]):
+                if met is not None:
+                    verdicts[(target["family"], case)].append(met)
+    columns = [(f, title) for f, title in CURVE_COLUMNS if f in data]
+    if not columns:
+        return ""
+    sizes = sorted({c for f, _ in columns for c in data[f]}, key=case_key)
+    head = ["elements"] + [
+        f"{title} ÷ {peer_of.get(f, 'std_list' if 'list' in f else defaults['peer'])}"
+        for f, title in columns]
+    lines = [README_BEGIN, "",
+             f"From the run at commit `{(commit or 'unknown')[:12]}` of "
+             f"{date}; every figure, the machine and the other targets: "
+             f"[RESULTS.md](RESULTS.md). Each cell is the library's median "
+             f"over the peer's (below 1: the library is faster or smaller); "
+             f"✓ and ✗ mark the targets of [targets.json](targets.json), met "
+             f"or not.", "",
+             "| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
+    for size in sizes:
+        row = [size]
+        for family, _ in columns:
+            by = data[family].get(size, {})
+            lib = defaults["library"]
+            peer = peer_of.get(family, "std_list" if "list" in family
+                               else defaults["peer"])
+            if lib not in by or peer not in by:
+                row.append("")
+                continue
+            cell = fmt_ratio(median(by[lib]), median(by[peer]))
+            met = verdicts.get((family, size))
+            if met:
+                cell += " ✓" if all(met) else " **✗**"
+            row.append(cell)
+        lines.append("| " + " | ".join(row) + " |")
+    lines += ["", README_END]
+    return "\n".join(lines)
+
+
+def write_readme_section(path, section):
+    with open(path) as f:
+        text = f.read()
+    begin, end = text.find(README_BEGIN), text.find(README_END)
+    if begin < 0 or end < begin:
+        sys.exit(f"summarize.py: {path} lacks the size curve's markers")
+    text = text[:begin] + section + text[end + len(README_END):]
+    with open(path, "w") as f:
+        f.write(text)
+
+
 def curve_order(family):
     """The map's workloads before the list's, each kind in the order build,
     bytes, hit, miss."""
@@ -389,6 +463,8 @@ def main(argv):
                                                           "targets.json"))
     parser.add_argument("--chart", default="size_curve.svg",
                         help="the chart's path relative to the output")
+    parser.add_argument("--readme",
+                        help="README.md whose size curve section to rewrite")
     args = parser.parse_args(argv)
 
     data, objects, contexts = load(args.json)
@@ -413,6 +489,12 @@ def main(argv):
         parts.append("## Other workloads\n")
         parts += [table(family, data[family]) for family in rest]
     text = "\n".join(p for p in parts if p)
+    if args.readme:
+        dates = [ctx["date"] for _, ctx in contexts if "date" in ctx]
+        commit = args.commit or first_line(
+            ["git", "-C", HERE, "rev-parse", "HEAD"])
+        write_readme_section(args.readme, curve_summary(
+            spec, data, commit, min(dates)[:10] if dates else "unknown"))
     if args.out:
         with open(args.out, "w") as f:
             f.write(text)
