@@ -15,6 +15,10 @@
 #define ZAND_STL_MSVC_INTRINSICS 1
 #include <intrin.h>
 #include <stdlib.h>
+// The 64-bit bit scans exist for 64-bit targets only.
+#if defined(_M_X64) || defined(_M_ARM64)
+#define ZAND_STL_MSVC_BIT_SCAN64 1
+#endif
 #endif
 #endif
 
@@ -32,8 +36,7 @@ inline constexpr bool kLittleEndian = true;
 inline unsigned lowest_set_bit(std::uint64_t x) noexcept {
 #if defined(ZAND_STL_GNU_BUILTINS)
   return static_cast<unsigned>(__builtin_ctzll(x));
-#elif defined(ZAND_STL_MSVC_INTRINSICS) && \
-    (defined(_M_X64) || defined(_M_ARM64))
+#elif defined(ZAND_STL_MSVC_BIT_SCAN64)
   unsigned long index = 0;
   _BitScanForward64(&index, x);
   return static_cast<unsigned>(index);
@@ -55,8 +58,7 @@ inline unsigned lowest_set_bit(std::uint64_t x) noexcept {
 inline unsigned highest_set_bit(std::uint64_t x) noexcept {
 #if defined(ZAND_STL_GNU_BUILTINS)
   return 63U - static_cast<unsigned>(__builtin_clzll(x));
-#elif defined(ZAND_STL_MSVC_INTRINSICS) && \
-    (defined(_M_X64) || defined(_M_ARM64))
+#elif defined(ZAND_STL_MSVC_BIT_SCAN64)
   unsigned long index = 0;
   _BitScanReverse64(&index, x);
   return static_cast<unsigned>(index);
@@ -73,24 +75,30 @@ inline unsigned highest_set_bit(std::uint64_t x) noexcept {
 #endif
 }
 
-inline std::uint32_t byte_swap(std::uint32_t x) noexcept {
+// x with its bytes in the opposite order; Word is a 32- or 64-bit unsigned
+// integer.
+template <typename Word>
+inline Word byte_swap(Word x) noexcept {
+  static_assert(sizeof(Word) == 4 || sizeof(Word) == 8);
 #if defined(ZAND_STL_GNU_BUILTINS)
-  return __builtin_bswap32(x);
+  if constexpr (sizeof(Word) == 8) {
+    return __builtin_bswap64(x);
+  } else {
+    return __builtin_bswap32(x);
+  }
 #elif defined(ZAND_STL_MSVC_INTRINSICS)
-  return _byteswap_ulong(x);
+  if constexpr (sizeof(Word) == 8) {
+    return _byteswap_uint64(x);
+  } else {
+    return static_cast<Word>(_byteswap_ulong(x));
+  }
 #else
-  return (x >> 24) | ((x >> 8) & 0xFF00U) | ((x << 8) & 0xFF0000U) | (x << 24);
-#endif
-}
-
-inline std::uint64_t byte_swap(std::uint64_t x) noexcept {
-#if defined(ZAND_STL_GNU_BUILTINS)
-  return __builtin_bswap64(x);
-#elif defined(ZAND_STL_MSVC_INTRINSICS)
-  return _byteswap_uint64(x);
-#else
-  return (std::uint64_t{byte_swap(static_cast<std::uint32_t>(x))} << 32) |
-         byte_swap(static_cast<std::uint32_t>(x >> 32));
+  // The lowest byte left, highest, one byte at a time.
+  Word swapped = 0;
+  for (unsigned i = 0; i < sizeof(Word); ++i, x >>= 8) {
+    swapped = static_cast<Word>((swapped << 8) | (x & 0xFF));
+  }
+  return swapped;
 #endif
 }
 

@@ -22,6 +22,9 @@
 #include <utility>
 #include <vector>
 
+#include "support/file_model.h"
+#include "support/list_script.h"
+#include "support/string_model.h"
 #include "support/temp_dir.h"
 
 namespace zand_test {
@@ -33,6 +36,27 @@ struct ThreadUnit {
   std::size_t longest;  // the longest random script
   std::string (*run)(const TempDir& dir, const Bytes& script);
 };
+
+// The units whose drivers reach only the interface: the list's, the string
+// functions' and the file's. The map's driver also drives the table inside,
+// so each program adds the map unit it can run.
+inline std::vector<ThreadUnit> interface_units() {
+  return {
+      {"fuzz_obj_list", 300,
+       [](const TempDir&, const Bytes& script) {
+         return run_list_script(script.data(), script.size());
+       }},
+      {"fuzz_string_utils", 200,
+       [](const TempDir&, const Bytes& script) {
+         return run_string_script(script.data(), script.size());
+       }},
+      {"fuzz_read_string", 6000,
+       [](const TempDir& dir, const Bytes& script) {
+         return check_read_string(dir,
+                                  std::string(script.begin(), script.end()));
+       }},
+  };
+}
 
 namespace thread_runs {
 

@@ -10,11 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "support/file_model.h"
 #include "support/keys.h"
-#include "support/list_script.h"
 #include "support/script.h"
-#include "support/string_model.h"
 #include "support/thread_runs.h"
 #include "zand_stl/zand_obj_map.h"
 
@@ -65,22 +62,8 @@ std::string check_map(const TempDir&, const Bytes& script) {
 }
 
 TEST(DllThreads, ThreadsTheDllIsNotToldOfUseItsObjects) {
-  const std::vector<zand_test::ThreadUnit> units = {
-      {"fuzz_obj_list", 300,
-       [](const TempDir&, const Bytes& script) {
-         return zand_test::run_list_script(script.data(), script.size());
-       }},
-      {"fuzz_obj_map", 200, check_map},
-      {"fuzz_string_utils", 200,
-       [](const TempDir&, const Bytes& script) {
-         return zand_test::run_string_script(script.data(), script.size());
-       }},
-      {"fuzz_read_string", 6000,
-       [](const TempDir& dir, const Bytes& script) {
-         return zand_test::check_read_string(
-             dir, std::string(script.begin(), script.end()));
-       }},
-  };
+  std::vector<zand_test::ThreadUnit> units = zand_test::interface_units();
+  units.push_back({"fuzz_obj_map", 200, check_map});
   // Twice, so that threads also start after others have ended.
   zand_test::expect_units_pass_on_threads(units);
   zand_test::expect_units_pass_on_threads(units);
