@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -40,24 +41,16 @@ inline TableShape model_shape(std::uint64_t n) {
 // table grows.
 class MapModel {
  public:
+  // Copies share their entries until one of them changes, which then takes
+  // a copy of its own: the drivers copy and assign maps of thousands of
+  // long keys, and the model should not cost more than the map.
   MapModel() = default;
-  MapModel(const MapModel& other) : m_entries(other.m_entries) {
-    if (other.m_cursor != nullptr) {
-      m_cursor = &*m_entries.find(other.m_cursor->first);
-    }
-  }
-  MapModel& operator=(const MapModel& other) {
-    MapModel copy(other);
-    m_entries.swap(copy.m_entries);  // the nodes, and so the cursor, stay
-    m_cursor = copy.m_cursor;
-    m_order.clear();
-    return *this;
-  }
 
   // Whether the key was new.
   bool set_at(const std::string& key, ZAND_OBJ* value) {
+    own_entries();
     std::string folded = folded_key(key);
-    const auto [entry, added] = m_entries.try_emplace(std::move(folded));
+    const auto [entry, added] = m_entries->try_emplace(std::move(folded));
     if (added) {
       entry->second.stored = key;
       entry->second.hash = h17_hash(entry->first);
@@ -66,8 +59,8 @@ class MapModel {
     return added;
   }
   ZAND_OBJ* look_up(const std::string& key) const {
-    const auto found = m_entries.find(folded_key(key));
-    return found == m_entries.end() ? nullptr : found->second.value;
+    const auto found = m_entries->find(folded_key(key));
+    return found == m_entries->end() ? nullptr : found->second.value;
   }
   void reset_iterator() { m_cursor = at(0); }
   // The stored key and value under the cursor, moving it on; none at the
@@ -82,15 +75,28 @@ class MapModel {
     return std::pair(node->second.stored, node->second.value);
   }
   void remove_all() { *this = MapModel(); }
+  // Calls visit(stored key, value) for every entry, in walk order, until it
+  // returns a failure; returns that, or "".
+  template <typename Visit>
+  std::string visit_in_order(Visit visit) const {
+    for (std::size_t i = 0; const Node* node = at(i); ++i) {
+      std::string failure = visit(node->second.stored, node->second.value);
+      if (!failure.empty()) {
+        return failure;
+      }
+    }
+    return {};
+  }
   // Every stored key and its value, in walk order.
   std::vector<std::pair<std::string, ZAND_OBJ*>> walk() const {
     std::vector<std::pair<std::string, ZAND_OBJ*>> out;
-    for (std::size_t i = 0; const Node* node = at(i); ++i) {
-      out.emplace_back(node->second.stored, node->second.value);
-    }
+    visit_in_order([&out](const std::string& stored, ZAND_OBJ* value) {
+      out.emplace_back(stored, value);
+      return std::string();
+    });
     return out;
   }
-  std::size_t size() const { return m_entries.size(); }
+  std::size_t size() const { return m_entries->size(); }
 
  private:
   struct Entry {
@@ -99,11 +105,24 @@ class MapModel {
     std::uint64_t hash = 0;    // of the folded key
     mutable std::size_t rank;  // its place in m_order
   };
-  using Node = std::map<std::string, Entry>::value_type;
+  using Entries = std::map<std::string, Entry>;  // by folded key
+  using Node = Entries::value_type;
+
+  // Entries this model alone holds, the cursor on the same key.
+  void own_entries() {
+    if (m_entries.use_count() > 1) {
+      auto own = std::make_shared<Entries>(*m_entries);
+      if (m_cursor != nullptr) {
+        m_cursor = &*own->find(m_cursor->first);
+      }
+      m_entries = std::move(own);
+      m_order.clear();
+    }
+  }
 
   // The entry at place i of the walk order, or null past the end.
   const Node* at(std::size_t i) const {
-    if (m_order.size() != m_entries.size()) {  // only a new key changes it
+    if (m_order.size() != m_entries->size()) {  // only a new key changes it
       refresh_order();
     }
     return i < m_order.size() ? m_order[i] : nullptr;
@@ -112,10 +131,10 @@ class MapModel {
   // The entries by ascending bucket, and inside a bucket in key order, which
   // is the order of m_entries: a counting sort by bucket.
   void refresh_order() const {
-    const TableShape shape = model_shape(m_entries.size());
+    const TableShape shape = model_shape(m_entries->size());
     std::vector<std::size_t> starts(shape.bucket_count + 1);
     std::vector<std::size_t> buckets;
-    for (const Node& node : m_entries) {
+    for (const Node& node : *m_entries) {
       std::uint64_t b = node.second.hash & shape.mask;
       if (b >= shape.bucket_count) {
         b -= (shape.mask + 1) / 2;
@@ -126,16 +145,16 @@ class MapModel {
     for (std::size_t b = 1; b < starts.size(); ++b) {
       starts[b] += starts[b - 1];
     }
-    m_order.assign(m_entries.size(), nullptr);
+    m_order.assign(m_entries->size(), nullptr);
     auto bucket = buckets.begin();
-    for (const Node& node : m_entries) {
+    for (const Node& node : *m_entries) {
       node.second.rank = starts[*bucket++]++;
       m_order[node.second.rank] = &node;
     }
   }
 
-  std::map<std::string, Entry> m_entries;  // by folded key
-  const Node* m_cursor = nullptr;          // null at the end
+  std::shared_ptr<Entries> m_entries = std::make_shared<Entries>();
+  const Node* m_cursor = nullptr;  // null at the end
   mutable std::vector<const Node*> m_order;
 };
 

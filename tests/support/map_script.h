@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "containers/obj_hash_key.h"
@@ -49,16 +50,18 @@ struct MapSubject {
   std::string check_walk() const {
     ZAND_OBJ_MAP copy(*map);
     const zand_internal::ChainLink* position = table.first();
-    for (const auto& [stored_key, value] : model.walk()) {
-      std::string key;
+    std::string key;
+    SCRIPT_PASS(model.visit_in_order([&](const std::string& stored_key,
+                                         ZAND_OBJ* value) -> std::string {
       SCRIPT_CHECK(copy.get_next_entry(key) == value);
       SCRIPT_CHECK(key == stored_key);
       const auto* stored = zand_internal::OBJ_HASH_TABLE::entry(position);
-      SCRIPT_CHECK(std::string(stored->key(), stored->key_size) == key);
+      SCRIPT_CHECK(std::string_view(stored->key(), stored->key_size) == key);
       SCRIPT_CHECK(stored->value == value);
       position = position->next;
-    }
-    std::string key = "unchanged";
+      return {};
+    }));
+    key = "unchanged";
     SCRIPT_CHECK(copy.get_next_entry(key) == nullptr && key == "unchanged");
     SCRIPT_CHECK(position == table.end());
     return {};
@@ -71,20 +74,9 @@ struct MapSubject {
 class KeySource {
  public:
   explicit KeySource(std::uint64_t seed) : m_state(seed) {}
-  // A number below n, for n up to 256 from one byte of the generator's
-  // output, so that long keys are cheap to make.
   std::size_t below(std::size_t n) {
-    if (m_bytes_left == 0) {
-      m_word = next();
-      m_bytes_left = 8;
-    }
-    --m_bytes_left;
-    const std::uint64_t byte = m_word & 0xFF;
-    m_word >>= 8;
-    return static_cast<std::size_t>(n <= 256 ? byte % n : next() % n);
+    return static_cast<std::size_t>(next() % n);
   }
-
- private:
   std::uint64_t next() {  // splitmix64
     std::uint64_t z = (m_state += 0x9E3779B97F4A7C15U);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9U;
@@ -92,9 +84,8 @@ class KeySource {
     return z ^ (z >> 31);
   }
 
+ private:
   std::uint64_t m_state;
-  std::uint64_t m_word = 0;
-  unsigned m_bytes_left = 0;
 };
 
 // A key length: mostly every length up to 64, which crosses the word loads
@@ -124,10 +115,31 @@ std::size_t key_length(Source& in, std::size_t long_share) {
 
 // Bytes of any value, or over an alphabet that makes folded and zero-byte
 // collisions likely.
-template <typename Source>
-char key_byte(Source& in, bool any) {
-  static const char kAlphabet[] = "aAbBzZ\0[`0\x80\xE9\xFF";
-  return any ? static_cast<char>(in.below(256)) : kAlphabet[in.below(13)];
+constexpr char kKeyAlphabet[] = "aAbBzZ\0[`0\x80\xE9\xFF";
+
+inline char key_byte(std::size_t value, bool any) {
+  return any ? static_cast<char>(value) : kKeyAlphabet[value % 13];
+}
+
+// Bytes `begin` to `end` of a key: from the script one by one, from a
+// generator eight at a time, so that a key of 70 KiB is cheap to make.
+inline void fill_key(Script& in, std::string& key, std::size_t begin,
+                     std::size_t end, bool any) {
+  for (std::size_t i = begin; i < end; ++i) {
+    key[i] = key_byte(in.below(256), any);
+  }
+}
+
+inline void fill_key(KeySource& in, std::string& key, std::size_t begin,
+                     std::size_t end, bool any) {
+  char* const bytes = key.data();  // plain loops: the tests' debug builds
+  for (std::size_t i = begin; i < end; i += 8) {
+    std::uint64_t word = in.next();
+    for (std::size_t j = i; j < end && j < i + 8; ++j, word >>= 8) {
+      bytes[j] =
+          any ? static_cast<char>(word) : kKeyAlphabet[(word & 0xFF) % 13];
+    }
+  }
 }
 
 // A key from the script: a short one byte by byte; a long one from one of
@@ -137,11 +149,10 @@ inline std::string script_key(Script& in) {
   const std::size_t length = key_length(in, 64);
   const bool any = in.below(2) != 0;
   std::string key(length, ' ');
-  KeySource body(in.below(4));
   const std::size_t tail = length > 64 ? length - 8 : 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    key[i] = i < tail ? key_byte(body, any) : key_byte(in, any);
-  }
+  KeySource body(in.below(4));
+  fill_key(body, key, 0, tail, any);
+  fill_key(in, key, tail, length, any);
   return key;
 }
 
@@ -157,6 +168,7 @@ inline std::string run_map_script(const std::uint8_t* data, std::size_t size) {
   MapSubject a, b;
   MapSubject *active = &a, *spare = &b;
   std::size_t steps = 0;
+  std::size_t fill_budget = 4000;  // keys all fills of a script may insert
   while (in.more()) {
     MapSubject& s = *active;
     ZAND_OBJ_MAP& map = *s.map;
@@ -212,12 +224,10 @@ inline std::string run_map_script(const std::uint8_t* data, std::size_t size) {
       SCRIPT_PASS(s.check_walk());
     } else if (op < 255) {  // many keys at once, long ones rarely
       KeySource fill(in.below(256));
-      for (std::size_t n = fill_size(in); n-- > 0;) {
-        std::string key(key_length(fill, 256), ' ');
-        const bool any = fill.below(2) != 0;
-        for (char& c : key) {
-          c = key_byte(fill, any);
-        }
+      for (std::size_t n = std::min(fill_size(in), fill_budget); n-- > 0;) {
+        --fill_budget;
+        std::string key(key_length(fill, 1024), ' ');
+        fill_key(fill, key, 0, key.size(), fill.below(2) != 0);
         ZAND_OBJ* value = fill.below(2) != 0 ? &pool[0] : nullptr;
         map.set_at(key, value);
         const bool added = s.model.set_at(key, value);
