@@ -86,8 +86,9 @@ void expect_valid(const zand_internal::OBJ_HASH_TABLE& table) {
 
 TEST(Allocation, MapInsertionsCopiesAssignmentsAndWalks) {
   // Insertions that grow a table to 300 entries, through new slot segments
-  // and entry blocks: a failure leaves a valid table of the keys inserted
-  // before, which takes the rest afterwards.
+  // and entry blocks: a failure leaves exactly the table of the keys
+  // inserted before, its bucket count and walk included, which takes the
+  // rest afterwards.
   const Keys keys = long_keys(300);
   using zand_internal::OBJ_HASH_TABLE;
   const auto insert_from = [&](OBJ_HASH_TABLE& table, std::size_t from) {
@@ -101,9 +102,20 @@ TEST(Allocation, MapInsertionsCopiesAssignmentsAndWalks) {
     expect_valid(*table);
     EXPECT_EQ(table->entry_count(), keys.size());
   };
-  sweep_allocation_failures([] { return std::make_unique<OBJ_HASH_TABLE>(); },
-                            [&](auto& table) { insert_from(*table, 0); },
-                            failed_table);
+  sweep_allocation_failures(
+      [] { return std::make_unique<OBJ_HASH_TABLE>(); },
+      [&](auto& table) { insert_from(*table, 0); },
+      [&](auto& table) {
+        const auto n = static_cast<std::ptrdiff_t>(table->entry_count());
+        EXPECT_EQ(table->bucket_count(),
+                  zand_test::model_shape(table->entry_count()).bucket_count);
+        Keys walked;
+        for (auto* p = table->first(); p != table->end(); p = p->next) {
+          walked.emplace_back(OBJ_HASH_TABLE::entry(p)->key());
+        }
+        EXPECT_EQ(walked, model_walk(Keys(keys.begin(), keys.begin() + n)));
+        failed_table(table);
+      });
   OBJ_HASH_TABLE source_table;
   insert_from(source_table, 0);
   sweep_allocation_failures(
