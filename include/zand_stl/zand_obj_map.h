@@ -8,9 +8,10 @@
 // in ascending case-insensitive key order, identical on every platform. For
 // a map filled from empty, from remove_all, or copied from such a map, it
 // depends only on the set of keys held, never on the order of insertion. A
-// map whose assignment failed (std::bad_alloc) is empty but keeps the
-// source's bucket count, so keys stored into it afterwards walk in another
-// order than in a fresh map until remove_all.
+// map whose assignment failed (std::bad_alloc) is empty but keeps a bucket
+// count, the source's (or its own if the failure came before the copy
+// began), so keys stored into it afterwards walk in another order than in a
+// fresh map until remove_all.
 // A null value is stored like any other, so it cannot be told from an absent
 // key or from the end of a walk; use size() to count entries.
 #ifndef ZAND_STL_ZAND_OBJ_MAP_H
