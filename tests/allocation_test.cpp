@@ -172,6 +172,31 @@ TEST(Allocation, MapInsertionsCopiesAssignmentsAndWalks) {
       });
 }
 
+// An empty map allocates nothing, whatever is asked of it, and the first
+// keys get one allocation each and no slots, until the fifth key adds the
+// second bucket.
+TEST(Allocation, EmptyAndSmallMapsAllocateOnlyWhatTheirKeysNeed) {
+  const std::size_t start = zand_test::allocations_made();
+  {
+    ZAND_OBJ_MAP empty;
+    ZAND_OBJ_MAP copy(empty);
+    copy = empty;
+    std::string key;
+    empty.reset_iterator();
+    EXPECT_EQ(empty.get_next_entry(key), nullptr);
+    EXPECT_EQ(empty.look_up("absent"), nullptr);
+    empty.remove_all();
+  }
+  EXPECT_EQ(zand_test::allocations_made(), start);
+  ZAND_OBJ_MAP map;
+  for (std::size_t n = 1; n <= 4; ++n) {
+    map.set_at("key" + std::to_string(n), &objs[0]);
+    EXPECT_EQ(zand_test::allocations_made() - start, n);
+  }
+  map.set_at("key5", &objs[0]);
+  EXPECT_EQ(zand_test::allocations_made() - start, 6U);  // and the slots
+}
+
 TEST(Allocation, ReadString) {
   zand_test::TempDir dir;
   const std::string path = dir.file("lines");

@@ -8,6 +8,7 @@
 namespace {
 
 std::size_t g_live = 0;
+std::size_t g_made = 0;
 std::size_t g_countdown = 0;  // 0: disarmed; 1: the next allocation fails.
 
 void* allocate(std::size_t size) {
@@ -19,6 +20,7 @@ void* allocate(std::size_t size) {
     throw std::bad_alloc();
   }
   ++g_live;
+  ++g_made;
   return p;
 }
 
@@ -34,6 +36,8 @@ void release(void* p) noexcept {
 namespace zand_test {
 
 std::size_t live_allocations() { return g_live; }
+
+std::size_t allocations_made() { return g_made; }
 
 FailAllocationAt::FailAllocationAt(std::size_t k) { g_countdown = k; }
 

@@ -15,6 +15,9 @@ namespace zand_test {
 // Allocations made through operator new and not yet deleted.
 std::size_t live_allocations();
 
+// Allocations made through operator new since the program started.
+std::size_t allocations_made();
+
 // While alive, the k-th allocation from its construction on throws
 // std::bad_alloc (k = 1 is the very next one); later ones succeed again.
 class FailAllocationAt {
