@@ -77,6 +77,7 @@ std::size_t read_with_fgets(const std::string& path) {
   while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
     if constexpr (kIntoString) {
       line.assign(buffer);
+      benchmark::DoNotOptimize(line);
     }
     ++lines;
   }
