@@ -235,59 +235,59 @@ def header(args, contexts):
 
 # ---- The targets.
 
-def target_rows(spec, defaults, data):
+def target_rows(target, defaults, data):
     """One row per case: [what, family, case, figure, limit, met, spread]
     and whether it was met (None: no figures)."""
-    library = spec.get("library", defaults["library"])
-    peer = spec.get("peer", defaults["peer"])
-    family = spec["family"]
+    library = target.get("library", defaults["library"])
+    peer = target.get("peer", defaults["peer"])
+    family = target["family"]
     rows = []
-    for i, case in enumerate(spec["cases"]):
-        what = spec["what"] if i == 0 else ""
+    for i, case in enumerate(target["cases"]):
+        what = target["what"] if i == 0 else ""
         by = data.get(family, {}).get(case, {})
         if library not in by or peer not in by:
             rows.append(([what, family, case, "no figures",
-                          limit_text(spec, library, peer), "–", ""], None))
+                          limit_text(target, library, peer), "–", ""], None))
             continue
         lib, ref = median(by[library]), median(by[peer])
         noise = f"{max(spread(by[library]), spread(by[peer])):.0f}%"
-        if "max_ratio" in spec:
-            met = lib <= spec["max_ratio"] * ref
+        if "max_ratio" in target:
+            met = lib <= target["max_ratio"] * ref
             figure = fmt_ratio(lib, ref)
             if ref == 0:
                 figure += f" ({fmt(lib, family)} / {fmt(ref, family)})"
         else:
-            met = ref >= spec["min_ratio"] * lib
+            met = ref >= target["min_ratio"] * lib
             figure = f"median {ref / lib:,.0f}×" if lib else "∞"
-            each = spec.get("min_ratio_each")
+            each = target.get("min_ratio_each")
             if each is not None:
                 runs = [p / z for z, p in zip(by[library], by[peer]) if z]
                 figure += f", least {min(runs):,.0f}×"
                 met = met and min(runs) >= each
         rows.append(([what, family, case, figure,
-                      limit_text(spec, library, peer),
+                      limit_text(target, library, peer),
                       "met" if met else "**not met**", noise], met))
     return rows
 
 
-def limit_text(spec, library, peer):
-    if "max_ratio" in spec:
-        return f"{library} ÷ {peer} ≤ {spec['max_ratio']}"
-    text = f"{peer} ÷ {library} ≥ {spec['min_ratio']:,}"
-    if "min_ratio_each" in spec:
-        text += f", each run ≥ {spec['min_ratio_each']:,}"
+def limit_text(target, library, peer):
+    if "max_ratio" in target:
+        return f"{library} ÷ {peer} ≤ {target['max_ratio']}"
+    text = f"{peer} ÷ {library} ≥ {target['min_ratio']:,}"
+    if "min_ratio_each" in target:
+        text += f", each run ≥ {target['min_ratio_each']:,}"
     return text
 
 
-def targets(spec, data):
-    defaults = {"library": spec.get("library", "zand"),
-                "peer": spec.get("peer", "std_unordered_h17")}
+def targets(plan, data):
+    defaults = {"library": plan.get("library", "zand"),
+                "peer": plan.get("peer", "std_unordered_h17")}
     out = ["## Targets", "",
            "Medians of this run; spread: the larger of the two sides' "
            "(max − min) ÷ median over the repetitions. Ratios within the "
            "spread of a limit are at the noise level.", ""]
     counts = defaultdict(int)
-    for group in spec["groups"]:
+    for group in plan["groups"]:
         out += [f"### {group['title']}", "",
                 "| target | family | case | figure | limit | met | spread |",
                 "|---|---|---|---|---|---|---|"]
@@ -378,15 +378,15 @@ CURVE_COLUMNS = [("sizes_map_build", "map: build"),
                  ("sizes_list_bytes", "list: heap bytes")]
 
 
-def curve_summary(spec, data, commit, date):
+def curve_summary(plan, data, commit, date):
     """A table of the size curve, one row per size: the library's median
     over its target's peer for each workload, marked met or not where a
     target applies."""
-    defaults = {"library": spec.get("library", "zand"),
-                "peer": spec.get("peer", "std_unordered_h17")}
+    defaults = {"library": plan.get("library", "zand"),
+                "peer": plan.get("peer", "std_unordered_h17")}
     verdicts = defaultdict(list)  # (family, case) -> [met, ...]
     peer_of = {}
-    for group in spec["groups"]:
+    for group in plan["groups"]:
         for target in group["targets"]:
             peer_of.setdefault(target["family"],
                                target.get("peer", defaults["peer"]))
@@ -469,9 +469,9 @@ def main(argv):
 
     data, objects, contexts = load(args.json)
     with open(args.targets) as f:
-        spec = json.load(f)
+        plan = json.load(f)
 
-    parts = [header(args, contexts), targets(spec, data)]
+    parts = [header(args, contexts), targets(plan, data)]
     curve = sorted((f for f in data if f.startswith(SIZE_CURVE_PREFIX)),
                    key=curve_order)
     if curve:
@@ -494,7 +494,7 @@ def main(argv):
         commit = args.commit or first_line(
             ["git", "-C", HERE, "rev-parse", "HEAD"])
         write_readme_section(args.readme, curve_summary(
-            spec, data, commit, min(dates)[:10] if dates else "unknown"))
+            plan, data, commit, min(dates)[:10] if dates else "unknown"))
     if args.out:
         with open(args.out, "w") as f:
             f.write(text)
