@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -41,15 +42,34 @@ inline std::vector<std::string> read_pieces(ZAND_FILE& file) {
   return pieces;
 }
 
-// The contents written to a file in `dir` and read back in binary mode.
+// The contents written to a file in `dir` and read back in binary mode,
+// from a stream buffered as open_file leaves it, unbuffered, and with
+// buffers of 8 +-1 bytes (most lines run past their end) and of a piece's
+// 2,047 +-1 bytes: a piece may lie whole in the stream's buffer, run past
+// its end, or need it refilled first.
 inline std::string check_read_string(const TempDir& dir,
                                      const std::string& contents) {
   const std::string path = dir.file("pieces");
   write_file(path, contents);
-  ZAND_FILE file;
-  SCRIPT_CHECK(file.open_file(
-      path, ZAND_FILE::OPEN_READ_ONLY | ZAND_FILE::OPEN_BINARY_MODE));
-  SCRIPT_CHECK(read_pieces(file) == model_pieces(contents));
+  const std::vector<std::string> expected = model_pieces(contents);
+  {
+    ZAND_FILE file;
+    SCRIPT_CHECK(file.open_file(
+        path, ZAND_FILE::OPEN_READ_ONLY | ZAND_FILE::OPEN_BINARY_MODE));
+    SCRIPT_CHECK(read_pieces(file) == expected);
+  }
+  for (const std::size_t size : {1U, 7U, 8U, 9U, 2046U, 2047U, 2048U}) {
+    if (size < 64 && contents.size() > 65536) {
+      continue;  // a read from the system every few bytes
+    }
+    std::vector<char> buffer(size);  // outlives the stream that uses it
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    SCRIPT_CHECK(stream != nullptr);
+    ZAND_FILE file(stream);
+    SCRIPT_CHECK(std::setvbuf(stream, size == 1 ? nullptr : buffer.data(),
+                              size == 1 ? _IONBF : _IOFBF, size) == 0);
+    SCRIPT_CHECK(read_pieces(file) == expected);
+  }
   return {};
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -165,6 +166,38 @@ TEST(ZandFileRead, LinePiecesAgreeWithTheModelAndRawReadsInterleave) {
   EXPECT_EQ(std::string(buffer, 4), "ab\0c"s);
   EXPECT_EQ(read_pieces(file), (Lines{"d\n", "\n", "xyz"}));
   EXPECT_EQ(file.read(buffer, sizeof buffer), 0U);
+
+  // The caller's own reads and pushed-back bytes on an adopted stream.
+  write_file(dir.file("g"), "one\ntwo\nthree\n"s);
+  std::FILE* stream = std::fopen(dir.file("g").c_str(), "r");
+  ASSERT_NE(stream, nullptr);
+  ZAND_FILE adopted(stream);
+  std::string line;
+  EXPECT_TRUE(adopted.read_string(line));
+  EXPECT_EQ(line, "one\n");
+  EXPECT_EQ(std::ungetc('\n', stream), '\n');
+  EXPECT_TRUE(adopted.read_string(line));
+  EXPECT_EQ(line, "\n");
+  EXPECT_EQ(std::fgetc(stream), 't');
+  EXPECT_EQ(std::ungetc('T', stream), 'T');
+  EXPECT_TRUE(adopted.read_string(line));
+  EXPECT_EQ(line, "Two\n");
+  EXPECT_EQ(std::ungetc('\0', stream), 0);
+  EXPECT_TRUE(adopted.read_string(line));
+  EXPECT_EQ(line, "");  // the pushed-back NUL ends the piece "\0three\n"
+  EXPECT_FALSE(adopted.read_string(line));
+  EXPECT_NE(std::feof(stream), 0);
+
+#if defined(__GLIBC__)
+  // A stream already read as wide characters gives no bytes (msvcrt's
+  // streams have no orientation).
+  std::FILE* wide = std::fopen(dir.file("g").c_str(), "r");
+  ASSERT_NE(wide, nullptr);
+  ZAND_FILE wide_file(wide);
+  EXPECT_EQ(std::fgetwc(wide), L'o');
+  EXPECT_FALSE(wide_file.read_string(line));
+  EXPECT_EQ(line, "");
+#endif
 }
 
 TEST(ZandFile, ClosedObjectsAndWritesUpToANul) {
