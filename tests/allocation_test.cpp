@@ -201,25 +201,33 @@ TEST(Allocation, ReadString) {
   zand_test::TempDir dir;
   const std::string path = dir.file("lines");
   const std::string long_line(100, 'x');
-  zand_test::write_file(path, long_line + "\nnext\n");
   struct Reader {
     ZAND_FILE file;
     std::string line = "old";
   };
-  EXPECT_EQ(sweep_allocation_failures(
-                [&] {
-                  auto reader = std::make_unique<Reader>();
-                  EXPECT_TRUE(
-                      reader->file.open_file(path, ZAND_FILE::OPEN_READ_ONLY));
-                  return reader;
-                },
-                [](auto& r) { r->file.read_string(r->line); },
-                [](auto& r) {  // the line emptied, the piece consumed
-                  EXPECT_EQ(r->line, "");
-                  EXPECT_TRUE(r->file.read_string(r->line));
-                  EXPECT_EQ(r->line, "next\n");
-                }),
-            1U);  // the line only: the buffer is not on the heap
+  // The long line read first, from a stream whose buffer is still empty, and
+  // after a short one, when it already lies in the stream's buffer.
+  for (const std::string before : {"", "first\n"}) {
+    zand_test::write_file(path, before + long_line + "\nnext\n");
+    EXPECT_EQ(
+        sweep_allocation_failures(
+            [&] {
+              auto reader = std::make_unique<Reader>();
+              EXPECT_TRUE(
+                  reader->file.open_file(path, ZAND_FILE::OPEN_READ_ONLY));
+              std::string line;
+              EXPECT_TRUE(before.empty() || reader->file.read_string(line));
+              return reader;
+            },
+            [](auto& r) { r->file.read_string(r->line); },
+            [](auto& r) {  // the line emptied, the piece consumed
+              EXPECT_EQ(r->line, "");
+              EXPECT_TRUE(r->file.read_string(r->line));
+              EXPECT_EQ(r->line, "next\n");
+            }),
+        1U)  // the line only: the buffer is not on the heap
+        << "after \"" << before << "\"";
+  }
 }
 
 }  // namespace

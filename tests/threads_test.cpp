@@ -1,13 +1,22 @@
 // Distinct objects share nothing: the list, map, file and string drivers run
 // on four threads at once, each thread with its own objects and files
 // (support/thread_runs.h). The tsan leg runs this for five seconds under
-// ThreadSanitizer.
+// ThreadSanitizer. And copies of a file object that share one stream read
+// it from four threads at once as fgets would: each piece once and whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
 #include <vector>
 
+#include "support/file_model.h"
 #include "support/map_script.h"
+#include "support/temp_dir.h"
 #include "support/thread_runs.h"
+#include "zand_stl/zand_file.h"
 
 namespace {
 
@@ -21,6 +30,62 @@ TEST(Threads, DriversRunOnFourThreadsAtOnceEachWithItsOwnObjects) {
          return zand_test::run_map_script(script.data(), script.size());
        }});
   zand_test::expect_units_pass_on_threads(units);
+}
+
+// Numbered lines, most short, every ninth up to 3,000 bytes: pieces that lie
+// whole in the stream's buffer, run past its end, or are cut at 2,047 bytes.
+// Read through the buffer open_file leaves and through one of 9 bytes.
+TEST(Threads, CopiesSharingOneStreamReadEachPieceOnceAndWhole) {
+  TempDir dir;
+  const std::string path = dir.file("shared");
+  std::string contents;
+  for (unsigned i = 0, seed = 1; i < 20000; ++i) {
+    seed = seed * 1103515245U + 12345U;
+    const unsigned width = (seed >> 8) % 9 == 0 ? (seed >> 12) % 3000 : 40;
+    contents += std::to_string(i) + ":" +
+                std::string(width, static_cast<char>('a' + i % 26)) + "\n";
+  }
+  zand_test::write_file(path, contents);
+  std::vector<std::string> expected = zand_test::model_pieces(contents);
+  std::sort(expected.begin(), expected.end());
+  for (const std::size_t size : {std::size_t{0}, std::size_t{9}}) {
+    std::vector<char> buffer(size + 1);  // outlives the stream that uses it
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(stream, nullptr);
+    ZAND_FILE file(stream);
+    if (size != 0) {
+      ASSERT_EQ(std::setvbuf(stream, buffer.data(), _IOFBF, size), 0);
+    }
+    std::vector<std::vector<std::string>> read(4);
+    std::string first;
+    ASSERT_TRUE(file.read_string(first));  // the stream's buffer filled
+    read[0].push_back(first);
+    std::vector<std::thread> threads;
+    std::atomic<std::size_t> waiting{read.size()};
+    for (auto& pieces : read) {
+      threads.emplace_back([&file, &pieces, &waiting] {
+        ZAND_FILE copy(file);
+        std::string line;
+        --waiting;
+        while (waiting != 0) {  // all start reading together
+          std::this_thread::yield();
+        }
+        while (copy.read_string(line)) {
+          pieces.push_back(line);
+        }
+        copy = ZAND_FILE();  // forgets the stream, which `file` closes
+      });
+    }
+    for (auto& thread : threads) {
+      thread.join();
+    }
+    std::vector<std::string> all;
+    for (const auto& pieces : read) {
+      all.insert(all.end(), pieces.begin(), pieces.end());
+    }
+    std::sort(all.begin(), all.end());
+    EXPECT_TRUE(all == expected) << "buffer of " << size << " bytes";
+  }
 }
 
 }  // namespace

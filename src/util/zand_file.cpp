@@ -31,6 +31,19 @@
 #else
 #define ZAND_STL_SINGLE_THREADED() false
 #endif
+// ThreadSanitizer cannot see the stream's lock, which glibc takes inside
+// itself, so it is told of it: else the members the lock guards would look
+// raced, to this library's tests and to its callers' alike.
+#if defined(__SANITIZE_THREAD__)
+#define ZAND_STL_TELL_TSAN
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define ZAND_STL_TELL_TSAN
+#endif
+#endif
+#if defined(ZAND_STL_TELL_TSAN)
+#include <sanitizer/tsan_interface.h>
+#endif
 #endif
 
 // Defined here rather than in the class so that they are exported as data
@@ -83,10 +96,16 @@ class StreamLock {
       : m_file(ZAND_STL_SINGLE_THREADED() ? nullptr : file) {
     if (m_file != nullptr) {
       flockfile(m_file);
+#if defined(ZAND_STL_TELL_TSAN)
+      __tsan_acquire(m_file);
+#endif
     }
   }
   ~StreamLock() {
     if (m_file != nullptr) {
+#if defined(ZAND_STL_TELL_TSAN)
+      __tsan_release(m_file);
+#endif
       funlockfile(m_file);
     }
   }
