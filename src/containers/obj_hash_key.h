@@ -184,16 +184,18 @@ class SoughtKey {
             key_words::word_at(key_bytes(key), size + 1, 0))),
         m_first_ends(key_words::zero_bytes(m_first)) {}
 
-  // key_compare(stored, this key). Up to the first difference, the stored
-  // key ends where this one does, so this key's zero bytes stand for both.
-  int compare_stored(const char* stored, std::size_t size) const noexcept {
+  // Negative, zero or positive as this key sorts before, equals or sorts
+  // after the stored one: key_compare(this key, stored). Up to the first
+  // difference, the stored key ends where this one does, so this key's zero
+  // bytes stand for both.
+  int compare_to(const char* stored, std::size_t size) const noexcept {
     using namespace key_words;
-    const std::uint64_t fa = fold_word(word_at(key_bytes(stored), size + 1, 0));
-    const std::uint64_t stop = nonzero_bytes(fa ^ m_first) | m_first_ends;
+    const std::uint64_t fb = fold_word(word_at(key_bytes(stored), size + 1, 0));
+    const std::uint64_t stop = nonzero_bytes(m_first ^ fb) | m_first_ends;
     if (stop != 0) {
-      return byte_difference(fa, m_first, stop);
+      return byte_difference(m_first, fb, stop);
     }
-    return key_compare(stored, size, m_key, m_size, 8);
+    return key_compare(m_key, m_size, stored, size, 8);
   }
 
  private:

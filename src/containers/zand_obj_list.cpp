@@ -12,11 +12,9 @@ namespace {
 
 using Chain = std::list<ZAND_OBJ*>;
 
-// The largest element count the list accepts, 2^61 - 1.
-constexpr std::uint64_t kMaxListCount = (std::uint64_t{1} << 61) - 1;
-
 void ensure_room_for_one_more(const Chain& chain) {
-  zand_internal::ensure_within_limit(chain.size() + 1, kMaxListCount,
+  zand_internal::ensure_within_limit(chain.size() + 1,
+                                     zand_internal::kMaxListElements,
                                      zand_internal::kListTooLong);
 }
 

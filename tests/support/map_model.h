@@ -23,16 +23,14 @@ namespace zand_test {
 struct TableShape {
   std::uint64_t bucket_count;
   std::uint64_t mask;
-  std::uint64_t slot_count;
 };
 
 // The shape of a table after n insertions of new keys into a fresh one.
 inline TableShape model_shape(std::uint64_t n) {
-  TableShape shape{n <= 4 ? 1 : (n + 3) / 4, 1, 0};
+  TableShape shape{n <= 4 ? 1 : (n + 3) / 4, 1};
   while (shape.mask + 1 < shape.bucket_count) {
     shape.mask = shape.mask * 2 + 1;
   }
-  shape.slot_count = std::max<std::uint64_t>(8, shape.mask + 1) + 1;
   return shape;
 }
 

@@ -8,7 +8,8 @@
 // at a time (splitting one older bucket) and keeps every entry on a single
 // circular chain whose order is the map's walk order. The chain is singly
 // linked; a bucket is reached through the element just before it, which is
-// what linking an entry in at the bucket's front needs.
+// what linking an entry in at the bucket's front needs. Its entries come
+// from ObjHashEntryBlocks and its slots from ObjHashSlotTable.
 //
 // Invariants, true between any two operations:
 //  1. before(b), for 0 <= b <= bucket_count, is the last element of the
@@ -19,69 +20,29 @@
 //     the two are the same element.
 //  2. The chain holds bucket 0, then bucket 1, ... up to bucket_count - 1,
 //     and then comes back to the end element; inside a bucket the entries
-//     ascend by key order.
+//     ascend by key order, no two of them equal.
 //  3. Each entry lies in the bucket bucket_of(key_hash(key)), and holds
 //     that hash.
-//  4. No two entries have equal keys.
-//  5. mask() + 1 is the smallest power of two that is at least
-//     bucket_count, and at least 2; the bucket table's slot_count() is
-//     max(8, mask() + 1) + 1. These are the counts the growth rule fixes;
-//     only the slots of buckets in use are stored (below).
-//  6. With more than one bucket, the signature of bucket b has exactly the
-//     bits signature_bit() gives for the hashes of its entries.
+//  4. mask() + 1 is the smallest power of two that is at least
+//     bucket_count, and at least 2.
+//  5. With more than one bucket, the slot of bucket b < bucket_count holds
+//     before(b) and exactly the signature bits of its entries' hashes.
+//     before(bucket_count) is m_last; one bucket has no slot.
+//  6. Every entry lies inside a block of m_blocks.
 // Hence the chain order of a table filled from empty depends only on the
-// set of keys and their count, never on the order of insertion.
-//
-// Storage: an empty table allocates nothing.
-//  - Entries are carved, in the order they are made, from blocks the table
-//    allocates: at first a block per entry, later blocks for about a
-//    quarter as many entries as the table holds, up to 64 KiB. An entry
-//    never lies outside its block, and a larger one gets a block of its
-//    own. Entries are freed only all together (the table has no
-//    single-entry removal).
-//  - The slots, before(b) and the signature of each bucket b below
-//    bucket_count, are stored only with two buckets or more: up to 64
-//    buckets in one array of the next power of two, beyond that in
-//    segments of 64, 64, 128, 256, ... slots reached through a directory,
-//    so that the table lengthens without moving a slot.
+// set of keys and their count, never on the order of insertion: bucket_count
+// is 1 up to 4 entries and a quarter of the entry count, rounded up, beyond.
 #ifndef ZAND_STL_INTERNAL_OBJ_HASH_TABLE_H
 #define ZAND_STL_INTERNAL_OBJ_HASH_TABLE_H
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "zand_stl/internal/obj_hash_entry_blocks.h"
+#include "zand_stl/internal/obj_hash_slot_table.h"
 #include "zand_stl/zand_obj.h"
 
 namespace zand_internal {
-
-// A link of the entry chain. The end element is a bare link; every entry
-// begins with one.
-struct ChainLink {
-  ChainLink* next;
-};
-
-// One entry, with its key's bytes and a terminating zero right behind it.
-// It never moves in memory while it lives; growth only relinks it.
-struct ObjHashEntry : ChainLink {
-  std::uint64_t hash;    // key_hash of the key, so that no key is rehashed
-  ZAND_OBJ* value;       // non-owning; null is an ordinary value
-  std::size_t key_size;  // the key as first stored, zero bytes and all
-
-  const char* key() const noexcept {
-    return reinterpret_cast<const char*>(this + 1);
-  }
-};
-
-// One bucket's slot: the element before its first position, and a summary
-// of the hashes in it. A lookup whose hash's bit is missing from the
-// signature is answered without touching an entry.
-struct ObjHashSlot {
-  ChainLink* before;
-  std::uint64_t signature;
-};
-
-struct ObjHashEntryBlock;
 
 #if defined(_MSC_VER)
 // Builds with Microsoft's compiler have always begun the table with an
@@ -91,31 +52,11 @@ struct MsvcLayoutPlaceholder {};
 
 class OBJ_HASH_TABLE {
  public:
-  // The most entries the table holds: one more raises "list<T> too long".
-  static constexpr std::uint64_t kMaxEntries = 0x555555555555555;
-  // The most slots the bucket table may have: lengthening it beyond raises
-  // "vector<T> too long".
-  static constexpr std::uint64_t kMaxSlots = 0x1FFFFFFFFFFFFFFF;
-
-  // The initial state: empty chain, one bucket, mask 1, 9 slots. Allocates
-  // nothing. (Inline, as is the empty table's destructor, so that a map
-  // that never holds a key costs its constructor and destructor nothing
-  // more.)
-  OBJ_HASH_TABLE()
-  noexcept
-      : m_end{&m_end},
-        m_last(&m_end),
-        m_count(0),
-        m_blocks{nullptr, nullptr, nullptr},
-        m_slots{nullptr},
-        m_bucket_count(1) {}
+  // An empty chain and one bucket. Allocates nothing, and neither does
+  // destroying a table that never held an entry.
+  OBJ_HASH_TABLE() noexcept : m_end{&m_end}, m_last(&m_end), m_count(0) {}
   OBJ_HASH_TABLE(const OBJ_HASH_TABLE&) = delete;
   OBJ_HASH_TABLE& operator=(const OBJ_HASH_TABLE&) = delete;
-  ~OBJ_HASH_TABLE() {
-    if (m_blocks.newest != nullptr || m_bucket_count != 1) {
-      clear_entries();
-    }
-  }
 
   // The bit a hash contributes to its bucket's signature.
   static std::uint64_t signature_bit(std::uint64_t hash) noexcept {
@@ -130,13 +71,14 @@ class OBJ_HASH_TABLE {
 
   // Stores `value` under `key`: an entry with an equal key takes the value
   // (its key keeps its stored form); otherwise a new entry is inserted,
-  // after the table has grown by a bucket if its load calls for it. Returns
-  // true when it inserted. Throws std::bad_alloc, or std::length_error at
-  // the maximum size; the table is then exactly as it was.
+  // after the table has grown by a bucket if its load calls for it (the
+  // 5th, 9th, 13th, ... entry). Returns true when it inserted. Throws
+  // std::bad_alloc, or std::length_error at the maximum size; the table is
+  // then exactly as it was.
   bool insert_or_assign(const std::string& key, ZAND_OBJ* value);
 
-  // Frees every entry and all storage, and returns to the initial state.
-  // The end element, and so end(), stays valid.
+  // Frees every entry and all storage, and returns to one bucket. The end
+  // element, and so end(), stays valid.
   void clear_entries() noexcept;
 
   // Makes this table an exact copy of `source` (not this table itself): the
@@ -159,47 +101,21 @@ class OBJ_HASH_TABLE {
   }
 
   std::uint64_t entry_count() const noexcept { return m_count; }
-  std::uint64_t bucket_count() const noexcept { return m_bucket_count; }
+  std::uint64_t bucket_count() const noexcept { return m_slots.bucket_count(); }
   std::uint64_t mask() const noexcept;
-  std::uint64_t slot_count() const noexcept;
 
 #ifndef NDEBUG
-  // Checks the invariants, and that every entry lies inside a block of this
-  // table; returns an empty string when they hold, or a description of the
-  // first violation. Debug builds only.
+  // Checks the invariants; returns an empty string when they hold, or a
+  // description of the first violation. Debug builds only.
   std::string invariant_violation() const;
 #endif
 
  private:
-  // The entry blocks: the newest (each block holds the one before), and the
-  // room left in the block being carved, from free up to limit.
-  struct EntryBlocks {
-    ObjHashEntryBlock* newest;
-    char* free;
-    char* limit;
-  };
-
-  // The slots of buckets 0 to bucket_count - 1, whose form bucket_count
-  // tells: none for one bucket, one array up to 64 buckets, a directory of
-  // segments beyond.
-  union SlotStorage {
-    ObjHashSlot* array;
-    ObjHashSlot** segments;
-  };
-
-  struct SlotGrowth;
-
-  ObjHashSlot& slot(std::uint64_t b) const noexcept;
   ChainLink* before(std::uint64_t b) const noexcept;
   void set_before(std::uint64_t b, ChainLink* element) noexcept;
   ObjHashEntry* find_hashed(const std::string& key,
                             std::uint64_t hash) const noexcept;
-  ObjHashEntry* make_entry(const char* key, std::size_t size,
-                           std::uint64_t hash, ZAND_OBJ* value,
-                           std::uint64_t entries_ahead);
-  char* carve(std::size_t bytes, std::uint64_t entries_ahead);
-  void prepare_growth(SlotGrowth& growth) const;
-  void add_bucket(SlotGrowth& growth) noexcept;
+  void split_bucket() noexcept;
   void link_entry(ObjHashEntry* entry, std::uint64_t b) noexcept;
   void append_run(ChainLink* first, ChainLink* last) noexcept;
   void copy_entries(const OBJ_HASH_TABLE& source);
@@ -214,11 +130,9 @@ class OBJ_HASH_TABLE {
   ChainLink* m_last;
   // Entries on the chain.
   std::uint64_t m_count;
-  EntryBlocks m_blocks;
-  SlotStorage m_slots;
-  // Buckets in use, numbered 0 to bucket_count - 1; the mask follows from
-  // it.
-  std::uint64_t m_bucket_count;
+  ObjHashEntryBlocks m_blocks;
+  // The slots, and the bucket count, from which the mask follows.
+  ObjHashSlotTable m_slots;
 };
 
 }  // namespace zand_internal

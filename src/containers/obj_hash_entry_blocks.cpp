@@ -1,0 +1,107 @@
+// The hash table's entry blocks: entries carved front to back from blocks
+// that grow with the table, each entry inside the block it fits.
+#include "zand_stl/internal/obj_hash_entry_blocks.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace zand_internal {
+
+// Entries are carved from these, front to back, after the header.
+struct ObjHashEntryBlock {
+  ObjHashEntryBlock* next;  // the block made before this one
+#ifndef NDEBUG
+  std::size_t bytes;  // what follows the header, for the invariant check
+#endif
+};
+
+namespace {
+
+// The longest key an entry can hold: its bytes, with the entry, the key's
+// terminating zero, the alignment and a block header, must not wrap. No
+// allocation of that size could succeed anyway.
+constexpr std::size_t kMaxKeyBytes = static_cast<std::size_t>(-1) / 2;
+
+}  // namespace
+
+std::size_t ObjHashEntryBlocks::entry_bytes(std::size_t key_size) {
+  constexpr std::size_t kAlign = alignof(ObjHashEntry);
+  if (key_size > kMaxKeyBytes) {
+    throw std::bad_alloc();
+  }
+  return (sizeof(ObjHashEntry) + key_size + 1 + kAlign - 1) & ~(kAlign - 1);
+}
+
+// `bytes` of the block being carved, or of a new block when they do not fit
+// there: room for `entries_ahead` entries of this size, within
+// kLargestBlockBytes, or exactly this entry when it is larger. Carving goes
+// on in whichever of the two blocks has more room left.
+char* ObjHashEntryBlocks::carve(std::size_t bytes,
+                                std::uint64_t entries_ahead) {
+  const auto room = static_cast<std::size_t>(m_limit - m_free);
+  if (room >= bytes) {
+    char* const place = m_free;
+    m_free += bytes;
+    return place;
+  }
+  std::size_t payload = bytes;
+  if (bytes < kLargestBlockBytes) {
+    const std::uint64_t fit = kLargestBlockBytes / bytes;
+    payload *= static_cast<std::size_t>(
+        std::max<std::uint64_t>(1, std::min(entries_ahead, fit)));
+  }
+  auto* const block = static_cast<ObjHashEntryBlock*>(
+      ::operator new(sizeof(ObjHashEntryBlock) + payload));
+  block->next = m_newest;
+#ifndef NDEBUG
+  block->bytes = payload;
+#endif
+  m_newest = block;
+  char* const place = reinterpret_cast<char*>(block + 1);
+  if (payload - bytes > room) {
+    m_free = place + bytes;
+    m_limit = place + payload;
+  }
+  return place;
+}
+
+ObjHashEntry* ObjHashEntryBlocks::make(const char* key, std::size_t size,
+                                       std::uint64_t hash, ZAND_OBJ* value,
+                                       std::uint64_t entries_ahead) {
+  char* const place = carve(entry_bytes(size), entries_ahead);
+  auto* const made = new (place) ObjHashEntry{{nullptr}, hash, value, size};
+  char* const key_place = place + sizeof(ObjHashEntry);
+  std::memcpy(key_place, key, size);
+  key_place[size] = '\0';
+  return made;
+}
+
+void ObjHashEntryBlocks::release() noexcept {
+  ObjHashEntryBlock* block = m_newest;
+  while (block != nullptr) {
+    ObjHashEntryBlock* const next = block->next;
+    ::operator delete(block);
+    block = next;
+  }
+  m_newest = nullptr;
+  m_free = nullptr;
+  m_limit = nullptr;
+}
+
+#ifndef NDEBUG
+bool ObjHashEntryBlocks::hold(const void* place, std::size_t bytes) const {
+  const char* const begin = static_cast<const char*>(place);
+  for (const ObjHashEntryBlock* block = m_newest; block != nullptr;
+       block = block->next) {
+    const char* const first = reinterpret_cast<const char*>(block + 1);
+    if (first <= begin && begin <= first + block->bytes &&
+        bytes <= static_cast<std::size_t>(first + block->bytes - begin)) {
+      return true;
+    }
+  }
+  return false;
+}
+#endif
+
+}  // namespace zand_internal
