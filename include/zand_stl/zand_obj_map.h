@@ -38,8 +38,12 @@
 class ZAND_STL_API ZAND_OBJ_MAP {
  public:
   // An empty map whose cursor is at the end. The argument is ignored: every
-  // value gives the same map.
-  explicit ZAND_OBJ_MAP(int ignored_size_hint = 17);
+  // value gives the same map. Not explicit, so that the default forms
+  // `ZAND_OBJ_MAP m = {};`, `return {};` and members of aggregates compile
+  // as they do for the list and the file (one constructor serves both,
+  // as the library has always exported it); an int therefore converts to
+  // an empty map.
+  ZAND_OBJ_MAP(int ignored_size_hint = 17);
 
   // The same keys, pointers and walk order, in entries of its own; the cursor
   // is at the first entry. On failure nothing is left allocated.

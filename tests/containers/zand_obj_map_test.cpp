@@ -19,6 +19,8 @@
 #include "support/map_model.h"
 #include "support/map_script.h"
 #include "support/script_runs.h"
+#include "zand_stl/zand_file.h"
+#include "zand_stl/zand_obj_list.h"
 
 namespace {
 
@@ -28,6 +30,26 @@ using zand_test::GoldenWalk;
 using zand_test::read_golden_walk;
 using zand_test::render_line;
 using zand_test::walk_keys;
+
+// The default forms a caller writes for any value type compile for all
+// three classes (clang refuses them for an explicit default constructor).
+struct Members {
+  ZAND_OBJ_MAP map;
+  ZAND_OBJ_LIST list;
+  ZAND_FILE file;
+};
+
+ZAND_OBJ_MAP made_by_return() { return {}; }
+
+TEST(ObjMap, DefaultFormsCompileAndGiveEmptyMaps) {
+  ZAND_OBJ_MAP braces = {};
+  Members members = {};
+  ZAND_OBJ_MAP returned = made_by_return();
+  for (const ZAND_OBJ_MAP* map : {&braces, &members.map, &returned}) {
+    EXPECT_EQ(map->size(), 0);
+  }
+  EXPECT_TRUE(members.list.is_empty());
+}
 
 TEST(ObjMapOrder, EveryInsertionOrderWalksAlike) {
   std::string letters = "abcde";
