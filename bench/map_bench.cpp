@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "containers/key_model.h"
 #include "map_peers.h"
-#include "support/keys.h"
 
 namespace {
 

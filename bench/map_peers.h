@@ -15,7 +15,7 @@
 #include <unordered_map>
 
 #include "bench_support.h"
-#include "support/keys.h"
+#include "containers/key_model.h"
 #include "zand_stl/zand_obj_map.h"
 
 namespace zand_bench {

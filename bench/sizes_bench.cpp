@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "containers/key_model.h"
 #include "list_peers.h"
 #include "map_peers.h"
-#include "support/keys.h"
 
 namespace {
 

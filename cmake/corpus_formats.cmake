@@ -10,8 +10,8 @@
 cmake_minimum_required(VERSION 3.25)
 
 # The sources that decide what an input of each target means.
-set(fuzz_obj_list_sources tests/support/script.h tests/support/list_script.h)
-set(fuzz_obj_map_sources tests/support/script.h tests/support/map_script.h)
+set(fuzz_obj_list_sources tests/support/script.h tests/containers/list_script.h)
+set(fuzz_obj_map_sources tests/support/script.h tests/containers/map_script.h)
 set(fuzz_string_utils_sources tests/support/string_model.h)
 set(fuzz_read_string_sources tests/support/file_model.h)
 set(targets fuzz_obj_list fuzz_obj_map fuzz_string_utils fuzz_read_string)

@@ -1,4 +1,4 @@
 // Operation scripts on ZAND_OBJ_MAP and its table against their model.
-#include "support/map_script.h"
+#include "containers/map_script.h"
 
 ZAND_FUZZ_TARGET(zand_test::run_map_script)

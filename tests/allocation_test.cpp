@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "containers/map_model.h"
 #include "support/counted_obj.h"
 #include "support/failing_allocator.h"
-#include "support/map_model.h"
 #include "support/temp_dir.h"
 #include "zand_stl/internal/obj_hash_table.h"
 #include "zand_stl/zand_file.h"

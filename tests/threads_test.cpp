@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "containers/map_script.h"
 #include "support/file_model.h"
-#include "support/map_script.h"
 #include "support/temp_dir.h"
 #include "support/thread_runs.h"
 #include "zand_stl/zand_file.h"

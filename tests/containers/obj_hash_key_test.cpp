@@ -1,6 +1,6 @@
 // The map's key functions: golden hashes and order, and the word-at-a-time
-// forms against the byte-at-a-time definitions (support/keys.h) for every
-// byte value at every place.
+// forms against the byte-at-a-time definitions (containers/key_model.h) for
+// every byte value at every place.
 #include "containers/obj_hash_key.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "support/keys.h"
+#include "containers/key_model.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // ZAND_OBJ_LIST through the shared library: operation scripts against the
-// model (support/list_script.h), and a derived is_empty.
+// model (containers/list_script.h), and a derived is_empty.
 #include "zand_stl/zand_obj_list.h"
 
 #include <gtest/gtest.h>
 
+#include "containers/list_script.h"
 #include "support/counted_obj.h"
-#include "support/list_script.h"
 #include "support/script_runs.h"
 
 namespace {

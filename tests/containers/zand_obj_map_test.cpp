@@ -1,5 +1,5 @@
 // ZAND_OBJ_MAP and the table under it: operation scripts on both against
-// the model (support/map_script.h), the walk order's worked example and its
+// the model (containers/map_script.h), the walk order's worked example and its
 // golden walk, keys of every size the table stores differently, and keys
 // that all fall into one bucket.
 #include "zand_stl/zand_obj_map.h"
@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "containers/golden_walk.h"
+#include "containers/key_model.h"
+#include "containers/map_model.h"
+#include "containers/map_script.h"
 #include "containers/obj_hash_key.h"
 #include "support/counted_obj.h"
-#include "support/golden_walk.h"
-#include "support/keys.h"
-#include "support/map_model.h"
-#include "support/map_script.h"
 #include "support/script_runs.h"
 #include "zand_stl/zand_file.h"
 #include "zand_stl/zand_obj_list.h"

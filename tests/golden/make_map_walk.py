@@ -138,7 +138,7 @@ def random_case(rng, text):
 
 
 def one_bucket_key(i, blocks):
-    """Key i of a family sharing one hash (tests/support/keys.h)."""
+    """Key i of a family sharing one hash (tests/containers/key_model.h)."""
     return b"".join(b"di" if (i >> b) & 1 else b"cz" for b in range(blocks))
 
 

@@ -22,8 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "containers/list_script.h"
 #include "support/file_model.h"
-#include "support/list_script.h"
 #include "support/string_model.h"
 #include "support/temp_dir.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/keys.h"
+#include "containers/key_model.h"
 #include "support/script.h"
 #include "support/thread_runs.h"
 #include "zand_stl/zand_obj_map.h"

@@ -2,8 +2,8 @@
 // than from the library's code: which keys are equal, the table's shape
 // after n keys, the order in which a map holding a set of keys hands them
 // back, and a map with a cursor built on those. And the walk of a real map.
-#ifndef ZAND_STL_TESTS_SUPPORT_MAP_MODEL_H
-#define ZAND_STL_TESTS_SUPPORT_MAP_MODEL_H
+#ifndef ZAND_STL_TESTS_CONTAINERS_MAP_MODEL_H
+#define ZAND_STL_TESTS_CONTAINERS_MAP_MODEL_H
 
 #include <algorithm>
 #include <cstdint>
@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/keys.h"
+#include "containers/key_model.h"
 #include "zand_stl/zand_obj.h"
 #include "zand_stl/zand_obj_map.h"
 
@@ -183,4 +183,4 @@ inline std::vector<std::string> model_walk(
 
 }  // namespace zand_test
 
-#endif  // ZAND_STL_TESTS_SUPPORT_MAP_MODEL_H
+#endif  // ZAND_STL_TESTS_CONTAINERS_MAP_MODEL_H

@@ -3,8 +3,8 @@
 // and (in debug builds) its invariants checked after every step, and its
 // chain walked against the model. Reaches internal code: link the library's
 // object files.
-#ifndef ZAND_STL_TESTS_SUPPORT_MAP_SCRIPT_H
-#define ZAND_STL_TESTS_SUPPORT_MAP_SCRIPT_H
+#ifndef ZAND_STL_TESTS_CONTAINERS_MAP_SCRIPT_H
+#define ZAND_STL_TESTS_CONTAINERS_MAP_SCRIPT_H
 
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +13,8 @@
 #include <string_view>
 #include <utility>
 
+#include "containers/map_model.h"
 #include "containers/obj_hash_key.h"
-#include "support/map_model.h"
 #include "support/script.h"
 #include "zand_stl/internal/obj_hash_table.h"
 #include "zand_stl/zand_obj_map.h"
@@ -249,4 +249,4 @@ inline std::string run_map_script(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace zand_test
 
-#endif  // ZAND_STL_TESTS_SUPPORT_MAP_SCRIPT_H
+#endif  // ZAND_STL_TESTS_CONTAINERS_MAP_SCRIPT_H

@@ -2,8 +2,8 @@
 // by the tests, the fuzz targets and the benchmarks (whose peers hash and
 // compare with them): letter folding, the h x 17 hash, a key in its other
 // letter case, and keys that all share one hash.
-#ifndef ZAND_STL_TESTS_SUPPORT_KEYS_H
-#define ZAND_STL_TESTS_SUPPORT_KEYS_H
+#ifndef ZAND_STL_TESTS_CONTAINERS_KEY_MODEL_H
+#define ZAND_STL_TESTS_CONTAINERS_KEY_MODEL_H
 
 #include <cstddef>
 #include <cstdint>
@@ -67,4 +67,4 @@ inline std::string one_bucket_key(std::size_t i, std::size_t blocks) {
 
 }  // namespace zand_test
 
-#endif  // ZAND_STL_TESTS_SUPPORT_KEYS_H
+#endif  // ZAND_STL_TESTS_CONTAINERS_KEY_MODEL_H

@@ -1,8 +1,8 @@
 // The list's model and its driver: operation scripts on two ZAND_OBJ_LISTs,
 // checked after every step against ListModel. The two lists take turns, so
 // that assignments land on lists with contents and cursors of their own.
-#ifndef ZAND_STL_TESTS_SUPPORT_LIST_SCRIPT_H
-#define ZAND_STL_TESTS_SUPPORT_LIST_SCRIPT_H
+#ifndef ZAND_STL_TESTS_CONTAINERS_LIST_SCRIPT_H
+#define ZAND_STL_TESTS_CONTAINERS_LIST_SCRIPT_H
 
 #include <algorithm>
 #include <cstddef>
@@ -186,4 +186,4 @@ inline std::string run_list_script(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace zand_test
 
-#endif  // ZAND_STL_TESTS_SUPPORT_LIST_SCRIPT_H
+#endif  // ZAND_STL_TESTS_CONTAINERS_LIST_SCRIPT_H

@@ -3,8 +3,8 @@
 // and its hash in lowercase hex (the file's header says it in words).
 // Reading it gives the keys; rendering a walk gives lines to compare with
 // the file's byte for byte.
-#ifndef ZAND_STL_TESTS_SUPPORT_GOLDEN_WALK_H
-#define ZAND_STL_TESTS_SUPPORT_GOLDEN_WALK_H
+#ifndef ZAND_STL_TESTS_CONTAINERS_GOLDEN_WALK_H
+#define ZAND_STL_TESTS_CONTAINERS_GOLDEN_WALK_H
 
 #include <algorithm>
 #include <cstddef>
@@ -177,4 +177,4 @@ inline std::string first_difference(const std::string& expected,
 
 }  // namespace zand_test
 
-#endif  // ZAND_STL_TESTS_SUPPORT_GOLDEN_WALK_H
+#endif  // ZAND_STL_TESTS_CONTAINERS_GOLDEN_WALK_H
