@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "containers/list_script.h"
 #include "support/counted_obj.h"
 #include "support/script_runs.h"
@@ -13,6 +15,29 @@ namespace {
 TEST(ObjList, ScriptsAgreeWithTheModel) {
   zand_test::expect_scripts_pass(zand_test::run_list_script, "fuzz_obj_list",
                                  400, 300);
+}
+
+// Removing, clearing, assigning over and destroying lists leaves every
+// object alive: the list never deletes what its pointers point to.
+TEST(ObjList, NoOperationDestroysAnObject) {
+  using zand_test::CountedObj;
+  std::vector<CountedObj> objs(3);
+  const int alive = CountedObj::alive;
+  {
+    ZAND_OBJ_LIST list;
+    for (CountedObj& obj : objs) {
+      list.add_at_tail(&obj);
+    }
+    ZAND_OBJ_LIST copy(list);
+    ZAND_OBJ_LIST other;
+    other = list;
+    EXPECT_EQ(list.remove_from_head(), &objs[0]);
+    EXPECT_EQ(list.remove_from_tail(), &objs[2]);
+    list.remove_all();
+    other.delete_all_entries();
+    other = copy;
+  }
+  EXPECT_EQ(CountedObj::alive, alive);
 }
 
 class AlwaysEmptyList : public ZAND_OBJ_LIST {

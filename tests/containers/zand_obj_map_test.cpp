@@ -171,6 +171,7 @@ TEST(HostileMapKeys, FiveThousandKeysInOneBucket) {
   std::shuffle(keys.begin(), keys.end(), std::mt19937(5));
 
   std::vector<zand_test::CountedObj> objs(kKeys);
+  const int alive = zand_test::CountedObj::alive;
   ZAND_OBJ_MAP map;
   for (std::size_t i = 0; i < kKeys; ++i) {
     map.set_at(keys[i], &objs[i]);
@@ -190,6 +191,11 @@ TEST(HostileMapKeys, FiveThousandKeysInOneBucket) {
   map.set_at(std::string(1 << 20, 'Q'), &objs[0]);
   EXPECT_EQ(map.look_up(std::string(1 << 20, 'q')), &objs[0]);
   EXPECT_EQ(map.look_up(std::string((1 << 20) - 1, 'q')), nullptr);
+  // Replacing, clearing and assigning over maps destroys no object.
+  map.set_at(keys[0], nullptr);
+  copy = map;
+  map.remove_all();
+  EXPECT_EQ(zand_test::CountedObj::alive, alive);
 }
 
 }  // namespace
