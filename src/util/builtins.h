@@ -32,28 +32,6 @@ inline constexpr bool kLittleEndian = false;
 inline constexpr bool kLittleEndian = true;
 #endif
 
-// The index of the lowest set bit of x, which must not be 0.
-inline unsigned lowest_set_bit(std::uint64_t x) noexcept {
-#if defined(ZAND_STL_GNU_BUILTINS)
-  return static_cast<unsigned>(__builtin_ctzll(x));
-#elif defined(ZAND_STL_MSVC_BIT_SCAN64)
-  unsigned long index = 0;
-  _BitScanForward64(&index, x);
-  return static_cast<unsigned>(index);
-#else
-  // Halving the window while its low half is zero.
-  unsigned index = 0;
-  for (unsigned width = 32; width != 0; width /= 2) {
-    const std::uint64_t low = x & ((std::uint64_t{1} << width) - 1);
-    if (low == 0) {
-      index += width;
-      x >>= width;
-    }
-  }
-  return index;
-#endif
-}
-
 // The index of the highest set bit of x, which must not be 0.
 inline unsigned highest_set_bit(std::uint64_t x) noexcept {
 #if defined(ZAND_STL_GNU_BUILTINS)
@@ -72,6 +50,16 @@ inline unsigned highest_set_bit(std::uint64_t x) noexcept {
     }
   }
   return index;
+#endif
+}
+
+// The index of the lowest set bit of x, which must not be 0.
+inline unsigned lowest_set_bit(std::uint64_t x) noexcept {
+#if defined(ZAND_STL_GNU_BUILTINS)
+  return static_cast<unsigned>(__builtin_ctzll(x));
+#else
+  // x & -x keeps the lowest set bit alone, which is then also the highest.
+  return highest_set_bit(x & (~x + 1));
 #endif
 }
 
