@@ -5,7 +5,7 @@
 # in build/fuzz/artifacts.
 set -euo pipefail
 source scripts/common.sh
-ensure_packages cmake ninja-build clang libclang-rt-14-dev
+ensure_packages cmake ninja-build "${clang_packages[@]}"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
