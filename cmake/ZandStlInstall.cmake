@@ -36,10 +36,23 @@ install(FILES
   "${PROJECT_BINARY_DIR}/zand_stlConfigVersion.cmake"
   DESTINATION "${ZAND_STL_CMAKE_DIR}")
 
-# pkg-config wants paths relative to its ${prefix} where possible. MSVC's
-# tools do not read its files, and its flags would not fit them.
+# pkg-config: MSVC's tools do not read its files, and its flags would not
+# fit them.
 if(MSVC)
   return()
+endif()
+# The file works out its prefix from where it lies, ${pcfiledir}, the
+# library directory's pkgconfig/, so that an install moved elsewhere (or made
+# with `cmake --install --prefix`) still finds itself. An absolute library
+# directory leaves the prefix fixed.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(ZAND_STL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  set(ZAND_STL_PC_PREFIX "\${pcfiledir}/..")
+  string(REGEX MATCHALL "[^/]+" levels "${CMAKE_INSTALL_LIBDIR}")
+  foreach(level IN LISTS levels)
+    string(APPEND ZAND_STL_PC_PREFIX "/..")
+  endforeach()
 endif()
 foreach(dir LIBDIR INCLUDEDIR)
   if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")

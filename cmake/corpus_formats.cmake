@@ -4,26 +4,108 @@
 # driver sources its corpus was made with; this script checks them, or with
 # -DUPDATE=<target> records the current one. scripts/fuzz-corpus does that
 # after it has regenerated the corpus; a change that leaves every input
-# meaning what it meant (a comment, a check) needs the record alone.
+# meaning what it meant (a check, a model) needs the record alone.
 #   cmake -DROOT=<source dir> [-DUPDATE=<target>] -P cmake/corpus_formats.cmake
+#
+# Each fuzz/fuzz_<name>.cpp is a target, and names the sources that decide
+# what its inputs mean on one line of its own, paths from the source dir:
+#   // Corpus format: tests/support/script.h tests/support/list_script.h
+# The fingerprint covers their code, not their comments, blank lines or
+# layout. A source that marks regions, from a line `// corpus format {` to
+# one `// corpus format }`, counts with those regions alone.
 
 cmake_minimum_required(VERSION 3.25)
 
-# The sources that decide what an input of each target means.
-set(fuzz_obj_list_sources tests/support/script.h tests/containers/list_script.h)
-set(fuzz_obj_map_sources tests/support/script.h tests/containers/map_script.h)
-set(fuzz_string_utils_sources tests/support/string_model.h)
-set(fuzz_read_string_sources tests/support/file_model.h)
-set(targets fuzz_obj_list fuzz_obj_map fuzz_string_utils fuzz_read_string)
+get_filename_component(ROOT "${ROOT}" ABSOLUTE)
+file(GLOB targets RELATIVE "${ROOT}/fuzz" "${ROOT}/fuzz/fuzz_*.cpp")
+list(TRANSFORM targets REPLACE "[.]cpp$" "")
+if(NOT targets)
+  message(FATAL_ERROR "no fuzz targets in ${ROOT}/fuzz")
+endif()
 
-# SHA-256 of the target's sources, with line ends normalised so that a
-# checkout with CRLF line ends gives the same.
+# The sources the target's line names.
+function(format_sources target out)
+  file(STRINGS "${ROOT}/fuzz/${target}.cpp" line REGEX "^// Corpus format:")
+  list(LENGTH line count)
+  if(NOT count EQUAL 1)
+    message(FATAL_ERROR "fuzz/${target}.cpp must name the sources that decide "
+      "what its inputs mean on one line: // Corpus format: <path>...")
+  endif()
+  string(REGEX REPLACE "^// Corpus format:" "" line "${line}")
+  string(REGEX MATCHALL "[^ \t\r]+" sources "${line}")
+  set(${out} ${sources} PARENT_SCOPE)
+endfunction()
+
+# The text of the marked regions of `content`, the text of `source`, or all
+# of it if none is marked.
+function(marked_regions source content out)
+  string(FIND "${content}" "// corpus format {" begin)
+  if(begin EQUAL -1)
+    set(${out} "${content}" PARENT_SCOPE)
+    return()
+  endif()
+  set(regions "")
+  while(NOT begin EQUAL -1)
+    string(SUBSTRING "${content}" ${begin} -1 content)
+    string(FIND "${content}" "// corpus format }" end)
+    if(end EQUAL -1)
+      message(FATAL_ERROR "${source}: a `// corpus format {` without its `// corpus format }`")
+    endif()
+    string(SUBSTRING "${content}" 0 ${end} region)
+    string(APPEND regions "${region}\n")
+    string(SUBSTRING "${content}" ${end} -1 content)
+    string(FIND "${content}" "// corpus format {" begin)
+  endwhile()
+  set(${out} "${regions}" PARENT_SCOPE)
+endfunction()
+
+# C++ `text` without its comments, each run of white space (line ends
+# included) made one space. String and character literals are kept as they
+# are, so that a "//" inside one starts no comment; a digit separator (the
+# quote in 1'000) starts no literal.
+function(code_only text out)
+  set(code "")
+  set(run "")  # code since the last literal, comments made spaces
+  while(NOT text STREQUAL "")
+    if(text MATCHES "^([0-9]'[0-9A-Fa-f]|[^\"'/])+")  # 1'000 is a number
+      set(token "${CMAKE_MATCH_0}")
+      string(APPEND run "${token}")
+    elseif(text MATCHES "^(//[^\n]*|/[*]([^*]|[*]+[^*/])*[*]+/)")
+      set(token "${CMAKE_MATCH_0}")
+      string(APPEND run " ")
+    elseif(text MATCHES "^(\"([^\"\\\n]|\\\\.)*\"|'([^'\\\n]|\\\\.)*')")
+      set(token "${CMAKE_MATCH_0}")
+      string(REGEX REPLACE "[ \t\n]+" " " run "${run}")
+      string(APPEND code "${run}${token}")
+      set(run "")
+    else()  # a slash that starts no comment, or a quote no literal
+      string(SUBSTRING "${text}" 0 1 token)
+      string(APPEND run "${token}")
+    endif()
+    string(LENGTH "${token}" length)
+    string(SUBSTRING "${text}" ${length} -1 text)
+  endwhile()
+  string(REGEX REPLACE "[ \t\n]+" " " run "${run}")
+  string(APPEND code "${run}")
+  string(STRIP "${code}" code)
+  set(${out} "${code}" PARENT_SCOPE)
+endfunction()
+
+# SHA-256 of the code of the target's sources, in the order named. Neither
+# a source's path nor CRLF line ends count, so that a driver may move, and
+# a checkout with CRLF line ends gives the same.
 function(fingerprint target out)
+  format_sources(${target} sources)
   set(text "")
-  foreach(source IN LISTS ${target}_sources)
+  foreach(source IN LISTS sources)
+    if(NOT EXISTS "${ROOT}/${source}")
+      message(FATAL_ERROR "fuzz/${target}.cpp names ${source}, which does not exist")
+    endif()
     file(READ "${ROOT}/${source}" content)
     string(REPLACE "\r" "" content "${content}")
-    string(APPEND text "${source}\n${content}")
+    marked_regions(${source} "${content}" content)
+    code_only("${content}" content)
+    string(APPEND text "${content}\n")
   endforeach()
   string(SHA256 hash "${text}")
   set(${out} "${hash}" PARENT_SCOPE)
@@ -36,6 +118,9 @@ if(EXISTS "${formats}")
 endif()
 
 if(DEFINED UPDATE)
+  if(NOT UPDATE IN_LIST targets)
+    message(FATAL_ERROR "no fuzz target ${UPDATE}: no fuzz/${UPDATE}.cpp")
+  endif()
   set(lines "# target fingerprint of its driver sources (cmake/corpus_formats.cmake)")
   foreach(target IN LISTS targets)
     if(target STREQUAL UPDATE)

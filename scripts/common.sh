@@ -1,5 +1,11 @@
 # Helpers shared by the check legs; sourced, not run.
 
+# The clang of Debian's clang package, which the clang presets call as
+# clang++: its sanitizer and libFuzzer runtimes come in a package named after
+# this version.
+clang_version=14
+clang_packages=(clang "libclang-rt-$clang_version-dev")
+
 # Installs the Debian packages among "$@" that are missing. CI runs on a
 # fresh machine, so every leg names what it needs here.
 ensure_packages() {

@@ -5,7 +5,7 @@
 # in build/fuzz/artifacts.
 set -euo pipefail
 source scripts/common.sh
-ensure_packages cmake ninja-build clang libclang-rt-14-dev
+ensure_packages cmake ninja-build "${clang_packages[@]}"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
@@ -15,7 +15,9 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$artifacts"
 
-for target in fuzz_obj_list fuzz_obj_map fuzz_string_utils fuzz_read_string; do
+# Every fuzz/fuzz_*.cpp is a target, with its corpus in fuzz/corpus.
+for source in fuzz/fuzz_*.cpp; do
+  target=$(basename "$source" .cpp)
   fuzzer=build/fuzz/fuzz/$target
   log=$scratch/$target.log
   mkdir "$scratch/$target"

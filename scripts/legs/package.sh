@@ -1,6 +1,7 @@
-# Packaging: install into a temporary prefix, build and run a consumer with
-# find_package, with pkg-config and through add_subdirectory, and compare the
-# library's ABI with the committed baseline.
+# Packaging: configure for one prefix, install into another with
+# `cmake --install --prefix`, build and run a consumer against that install
+# with find_package and with pkg-config, and one through add_subdirectory, and
+# compare the library's ABI with the committed baseline.
 set -euo pipefail
 source scripts/common.sh
 ensure_packages cmake ninja-build g++ pkg-config abigail-tools
@@ -9,14 +10,20 @@ root=$PWD
 build=build/package
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The package files must find the install wherever it lies: they are
+# configured for a prefix that is never created, with a library directory
+# two levels deep like Debian's multiarch one, and installed elsewhere.
+configured=$work/configured
 prefix=$work/prefix
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZAND_STL_BUILD_TESTS=OFF -DZAND_STL_BUILD_BENCHMARKS=OFF \
   -DZAND_STL_BUILD_EXAMPLES=OFF -DZAND_STL_WERROR=ON \
-  -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
+  -DCMAKE_INSTALL_PREFIX="$configured" \
+  -DCMAKE_INSTALL_LIBDIR="lib/$(g++ -dumpmachine)" >/dev/null
 cmake --build "$build"
-cmake --install "$build" >/dev/null
+cmake --install "$build" --prefix "$prefix" >/dev/null
+[[ ! -e $configured ]] || { echo "package: the install wrote into $configured"; exit 1; }
 
 # CMakeLists.txt alone names the version; the library's file name and its
 # SONAME follow it.
@@ -49,6 +56,11 @@ echo "== consumer through pkg-config"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 [[ $(pkg-config --modversion zand_stl) == "$version" ]] ||
   { echo "package: zand_stl.pc does not say version $version"; exit 1; }
+# Its directories, resolved, must be those of this install.
+pc_dir() { realpath -m "$(pkg-config --variable="$1" zand_stl)"; }
+[[ $(pc_dir libdir) == "$(realpath "$libdir")" &&
+  $(pc_dir includedir) == "$(realpath "$prefix/include")" ]] ||
+  { echo "package: zand_stl.pc points outside $prefix"; exit 1; }
 # shellcheck disable=SC2046
 g++ -std=c++17 tests/package/consumer.cpp $(pkg-config --cflags --libs zand_stl) \
   -o "$work/pc-consumer"

@@ -5,5 +5,5 @@
 set -euo pipefail
 source scripts/common.sh
 # The benchmarks are built too, and run once each at their smallest size.
-ensure_packages cmake ninja-build clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libabsl-dev
+ensure_packages cmake ninja-build "${clang_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev libabsl-dev
 build_and_test_preset tsan
