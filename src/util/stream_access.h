@@ -18,13 +18,14 @@
 
 // MinGW-w64 against msvcrt.dll must ask the stream's flags in every build:
 // the runtime itself does harm where they forbid a call. glibc's buffer is
-// read directly where it can be (uClibc claims to be glibc and is not). The
-// portable class, which leaves everything to the runtime, serves any other
-// runtime.
+// read directly (uClibc claims to be glibc and is not), unless
+// ZAND_STL_PORTABLE asks for the path of a runtime without such a buffer,
+// so that it is built and tested too. The portable class, which leaves
+// everything to the runtime, serves every other runtime.
 #if defined(__MINGW32__) && !defined(_UCRT)
 #define ZAND_STL_STREAM_ACCESS_MSVCRT 1
 #include "util/stream_access_msvcrt.h"
-#elif defined(__GLIBC__) && !defined(__UCLIBC__)
+#elif defined(__GLIBC__) && !defined(__UCLIBC__) && !defined(ZAND_STL_PORTABLE)
 #define ZAND_STL_STREAM_ACCESS_GLIBC 1
 #include "util/stream_access_glibc.h"
 #else
