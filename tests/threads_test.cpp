@@ -2,15 +2,22 @@
 // on four threads at once, each thread with its own objects and files
 // (support/thread_runs.h). The tsan leg runs this for five seconds under
 // ThreadSanitizer. And copies of a file object that share one stream read
-// it from four threads at once as fgets would: each piece once and whole.
+// it from four threads at once as fgets would: each piece once and whole,
+// under the stream's lock exactly when fgets would take it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
+
+#if defined(__GLIBC__)
+#include <stdio_ext.h>
+#endif
 
 #include "support/file_model.h"
 #include "support/map_script.h"
@@ -87,5 +94,45 @@ TEST(Threads, CopiesSharingOneStreamReadEachPieceOnceAndWhole) {
     EXPECT_TRUE(all == expected) << "buffer of " << size << " bytes";
   }
 }
+
+#if defined(__GLIBC__)
+// A stream whose caller took its locking over (FSETLOCKING_BYCALLER) is read
+// without its lock, as fgets reads it, although another thread holds the
+// lock; a stream that leaves its locking to glibc waits for the lock. The
+// lock is released at the deadline, so a reader that waits wrongly fails
+// the test rather than hanging it.
+TEST(Threads, ReadStringLocksTheStreamExactlyWhenFgetsWould) {
+  TempDir dir;
+  const std::string path = dir.file("locked");
+  zand_test::write_file(path, "one\ntwo\n");
+  for (const int locking : {FSETLOCKING_BYCALLER, FSETLOCKING_INTERNAL}) {
+    const bool by_caller = locking == FSETLOCKING_BYCALLER;
+    SCOPED_TRACE(by_caller ? "locking by the caller" : "locking by glibc");
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(stream, nullptr);
+    ZAND_FILE file(stream);
+    __fsetlocking(stream, locking);
+    std::string first;
+    ASSERT_TRUE(file.read_string(first));  // the stream's buffer filled
+    flockfile(stream);
+    std::promise<std::string> read;
+    std::future<std::string> line = read.get_future();
+    std::thread reader([&file, &read] {
+      ZAND_FILE copy(file);
+      std::string piece;
+      copy.read_string(piece);
+      read.set_value(piece);
+      copy = ZAND_FILE();  // forgets the stream, which `file` closes
+    });
+    const auto deadline =
+        by_caller ? std::chrono::seconds(10) : std::chrono::milliseconds(100);
+    const bool returned = line.wait_for(deadline) == std::future_status::ready;
+    funlockfile(stream);
+    reader.join();
+    EXPECT_EQ(returned, by_caller);
+    EXPECT_EQ(line.get(), "two\n");
+  }
+}
+#endif
 
 }  // namespace

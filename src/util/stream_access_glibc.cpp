@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <stdio_ext.h>
+
 #if __has_include(<sys/single_threaded.h>)
 #include <sys/single_threaded.h>  // glibc 2.32 and later
 #endif
@@ -40,13 +42,21 @@ bool single_threaded() { return __libc_single_threaded != 0; }
 bool single_threaded() { return false; }
 #endif
 
-// Holds a stream's lock for one call, as fgets does. While the process has
-// one thread it is skipped, as glibc's own stdio skips it; the choice is
+// Whether fgets would lock the stream: not when its caller took the locking
+// over (__fsetlocking with FSETLOCKING_BYCALLER), when fgets leaves it
+// unlocked even while another thread holds it. Nor, as glibc's own stdio,
+// while the process has one thread.
+bool fgets_locks(std::FILE* file) {
+  return !single_threaded() &&
+         __fsetlocking(file, FSETLOCKING_QUERY) == FSETLOCKING_INTERNAL;
+}
+
+// Holds a stream's lock for one call exactly when fgets would. The choice is
 // made once, so the unlock matches.
 class StreamLock {
  public:
   explicit StreamLock(std::FILE* file)
-      : m_file(single_threaded() ? nullptr : file) {
+      : m_file(fgets_locks(file) ? file : nullptr) {
     if (m_file != nullptr) {
       flockfile(m_file);
 #if defined(ZAND_STL_TELL_TSAN)
