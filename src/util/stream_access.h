@@ -16,16 +16,30 @@
 #ifndef ZAND_STL_SRC_UTIL_STREAM_ACCESS_H
 #define ZAND_STL_SRC_UTIL_STREAM_ACCESS_H
 
+// ThreadSanitizer cannot see a stream's lock, which glibc takes inside
+// itself, so a piece read here from the stream's buffer would look raced
+// with what another thread's stdio (getc_unlocked, ungetc) does to it under
+// that lock. Under ThreadSanitizer the buffer is left to fgets, inside glibc.
+#if defined(__SANITIZE_THREAD__)
+#define ZAND_STL_STREAM_ACCESS_UNDER_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define ZAND_STL_STREAM_ACCESS_UNDER_TSAN 1
+#endif
+#endif
+
 // MinGW-w64 against msvcrt.dll must ask the stream's flags in every build:
 // the runtime itself does harm where they forbid a call. glibc's buffer is
 // read directly (uClibc claims to be glibc and is not), unless
 // ZAND_STL_PORTABLE asks for the path of a runtime without such a buffer,
-// so that it is built and tested too. The portable class, which leaves
-// everything to the runtime, serves every other runtime.
+// so that it is built and tested too, or ThreadSanitizer watches. The
+// portable class, which leaves everything to the runtime, serves every
+// other runtime.
 #if defined(__MINGW32__) && !defined(_UCRT)
 #define ZAND_STL_STREAM_ACCESS_MSVCRT 1
 #include "util/stream_access_msvcrt.h"
-#elif defined(__GLIBC__) && !defined(__UCLIBC__) && !defined(ZAND_STL_PORTABLE)
+#elif defined(__GLIBC__) && !defined(__UCLIBC__) && \
+    !defined(ZAND_STL_PORTABLE) && !defined(ZAND_STL_STREAM_ACCESS_UNDER_TSAN)
 #define ZAND_STL_STREAM_ACCESS_GLIBC 1
 #include "util/stream_access_glibc.h"
 #else

@@ -16,20 +16,6 @@
 #include <sys/single_threaded.h>  // glibc 2.32 and later
 #endif
 
-// ThreadSanitizer cannot see the stream's lock, which glibc takes inside
-// itself, so it is told of it: else the members the lock guards would look
-// raced, to this library's tests and to its callers' alike.
-#if defined(__SANITIZE_THREAD__)
-#define ZAND_STL_TELL_TSAN
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define ZAND_STL_TELL_TSAN
-#endif
-#endif
-#if defined(ZAND_STL_TELL_TSAN)
-#include <sanitizer/tsan_interface.h>
-#endif
-
 namespace zand_internal {
 
 namespace {
@@ -59,16 +45,10 @@ class StreamLock {
       : m_file(fgets_locks(file) ? file : nullptr) {
     if (m_file != nullptr) {
       flockfile(m_file);
-#if defined(ZAND_STL_TELL_TSAN)
-      __tsan_acquire(m_file);
-#endif
     }
   }
   ~StreamLock() {
     if (m_file != nullptr) {
-#if defined(ZAND_STL_TELL_TSAN)
-      __tsan_release(m_file);
-#endif
       funlockfile(m_file);
     }
   }
