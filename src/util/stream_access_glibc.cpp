@@ -65,9 +65,10 @@ class StreamLock {
 // the same bytes getc_unlocked would return one by one, and they are
 // consumed the same way, by moving _IO_read_ptr. A piece that would need the
 // buffer refilled (it runs past the buffer's end, or the buffer is empty, as
-// it is on a stream that is not reading) is left to fgets, and so is a
-// stream not yet byte-oriented: fgets alone decides there, and orients a
-// new stream.
+// it is on a stream that is not reading) is left to fgets. So is a stream
+// that is not byte-oriented (a negative _mode): 0 marks one not yet
+// oriented, which fgets orients, and a positive _mode a wide-oriented one,
+// which fgets refuses.
 bool GlibcStreamAccess::read_piece(std::size_t limit, std::string& line) {
   const StreamLock lock(m_file);
   const char* const begin = m_file->_IO_read_ptr;
