@@ -164,9 +164,14 @@ struct Tally {
 };
 
 // Reads the whole file line by line. read_string hands a line longer than
-// its buffer back in pieces; only the last piece ends with the line feed, so
-// pieces are joined before the line is split into words. Returns 0, or the
-// errno value that says why the file could not be read.
+// its buffer back in pieces of BUFFER_MAX_SIZE - 1 bytes, joined here before
+// the line is split into words; a piece that ends with the line feed, or is
+// shorter than that, ends its line. A shorter piece without a line feed is
+// the file's last line, or was cut at a NUL byte: read_string drops the
+// bytes from the NUL to the end of that piece (its line feed, or where its
+// buffer filled, after which the rest of the line counts as a line of its
+// own), so those words are lost. Returns 0, or the errno value that says why
+// the file could not be read.
 int read_words(const std::string& path, Tally& tally) {
   ZAND_FILE in;
   errno = 0;
@@ -177,12 +182,13 @@ int read_words(const std::string& path, Tally& tally) {
   // read_string answers false at the end of the file and on a read error
   // alike; only the error sets errno. Linux opens a directory, for one, and
   // fails its first read with EISDIR.
+  const std::size_t full_piece = ZAND_FILE::BUFFER_MAX_SIZE - 1;
   std::string piece;
   std::string line;
   errno = 0;
   while (in.read_string(piece)) {
     line += piece;
-    if (line.back() == '\n') {
+    if (piece.size() < full_piece || piece.back() == '\n') {
       tally.count_line(line);
       line.clear();
     }

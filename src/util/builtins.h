@@ -2,7 +2,8 @@
 // and prefetch. Each has a branch for GCC and Clang, one for MSVC's
 // intrinsics, and a plain standard C++ fallback with the same results.
 // Defining ZAND_STL_PORTABLE forces the fallbacks, so that the path a
-// compiler without these builtins takes is built and tested too. Internal.
+// compiler without these builtins takes is built and tested too (it also
+// selects the portable stream access: util/stream_access.h). Internal.
 #ifndef ZAND_STL_SRC_UTIL_BUILTINS_H
 #define ZAND_STL_SRC_UTIL_BUILTINS_H
 
