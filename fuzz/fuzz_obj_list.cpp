@@ -2,4 +2,4 @@
 // Corpus format: tests/support/script.h tests/containers/list_script.h
 #include "containers/list_script.h"
 
-ZAND_FUZZ_TARGET(zand_test::run_list_script)
+ZAND_FUZZ_TARGET(zand_test::kListDriver)

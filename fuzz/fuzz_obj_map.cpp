@@ -2,4 +2,4 @@
 // Corpus format: tests/support/script.h tests/containers/map_script.h
 #include "containers/map_script.h"
 
-ZAND_FUZZ_TARGET(zand_test::run_map_script)
+ZAND_FUZZ_TARGET(zand_test::kMapDriver)

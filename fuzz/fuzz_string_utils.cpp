@@ -1,5 +1,5 @@
 // The six string functions against their model, on any bytes.
-// Corpus format: tests/support/string_model.h
-#include "support/string_model.h"
+// Corpus format: tests/util/string_model.h
+#include "util/string_model.h"
 
-ZAND_FUZZ_TARGET(zand_test::run_string_script)
+ZAND_FUZZ_TARGET(zand_test::kStringDriver)

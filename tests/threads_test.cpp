@@ -23,9 +23,9 @@
 #endif
 
 #include "containers/map_script.h"
-#include "support/file_model.h"
 #include "support/temp_dir.h"
 #include "support/thread_runs.h"
+#include "util/file_model.h"
 #include "zand_stl/zand_file.h"
 
 namespace {
@@ -34,12 +34,9 @@ using zand_test::Bytes;
 using zand_test::TempDir;
 
 TEST(Threads, DriversRunOnFourThreadsAtOnceEachWithItsOwnObjects) {
-  std::vector<zand_test::ThreadUnit> units = zand_test::interface_units();
-  units.push_back(
-      {"fuzz_obj_map", 4000, [](const TempDir&, const Bytes& script) {
-         return zand_test::run_map_script(script.data(), script.size());
-       }});
-  zand_test::expect_units_pass_on_threads(units);
+  std::vector<zand_test::Driver> drivers = zand_test::interface_drivers();
+  drivers.push_back(zand_test::kMapDriver);
+  zand_test::expect_units_pass_on_threads(drivers);
 }
 
 // Numbered lines, most short, every ninth up to 3,000 bytes: pieces that lie

@@ -111,14 +111,14 @@ struct ListSubject {
   }
 };
 
-inline std::string run_list_script(const std::uint8_t* data, std::size_t size) {
-  class Item : public ZAND_OBJ {};
+// corpus format {
+inline std::string run_list_script(const TempDir& /*dir*/,
+                                   const std::uint8_t* data, std::size_t size) {
   Script in{data, data + size};
-  Item pool[4];
-  ListSubject a, b;
-  ListSubject *active = &a, *spare = &b;
+  Turns<ListSubject, 4> turns;
+  auto& pool = turns.pool;
   while (in.more()) {
-    ListSubject& s = *active;
+    ListSubject& s = *turns.active;
     ZAND_OBJ_LIST& list = *s.list;
     switch (in.below(13)) {
       case 0: {
@@ -160,10 +160,10 @@ inline std::string run_list_script(const std::uint8_t* data, std::size_t size) {
         s.model = s.model.copy();
         break;
       case 9:  // go on with the spare, assigned from this list, which stays
-        static_cast<ZAND_OBJ_LIST&>(*spare->list) = list;
-        spare->model = s.model.copy();
+        static_cast<ZAND_OBJ_LIST&>(*turns.spare->list) = list;
+        turns.spare->model = s.model.copy();
         SCRIPT_PASS(s.check_ends());
-        std::swap(active, spare);
+        turns.swap();
         break;
       case 10: {
         ZAND_OBJ_LIST& self = list;
@@ -174,15 +174,18 @@ inline std::string run_list_script(const std::uint8_t* data, std::size_t size) {
         SCRIPT_PASS(s.check_contents());
         break;
       default:
-        std::swap(active, spare);
+        turns.swap();
         break;
     }
-    SCRIPT_PASS(active->check_ends());
+    SCRIPT_PASS(turns.active->check_ends());
   }
-  SCRIPT_PASS(a.check_contents());
-  SCRIPT_PASS(b.check_contents());
+  SCRIPT_PASS(turns.a.check_contents());
+  SCRIPT_PASS(turns.b.check_contents());
   return {};
 }
+// corpus format }
+
+inline constexpr Driver kListDriver = {"fuzz_obj_list", 300, run_list_script};
 
 }  // namespace zand_test
 

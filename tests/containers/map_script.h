@@ -67,6 +67,7 @@ struct MapSubject {
   }
 };
 
+// corpus format {
 // A source of small numbers for keys: the script itself, or a generator
 // seeded from it, so that a fill of thousands of keys, or a key of 70 KiB,
 // costs the script a few bytes.
@@ -160,12 +161,13 @@ inline std::size_t fill_size(Script& in) {
   return in.below(2) != 0 ? in.below(64) : 100 * (1 + in.below(30));
 }
 
-inline std::string run_map_script(const std::uint8_t* data, std::size_t size) {
-  class Item : public ZAND_OBJ {};
+inline std::string run_map_script(const TempDir& /*dir*/,
+                                  const std::uint8_t* data, std::size_t size) {
   Script in{data, data + size};
-  Item pool[3];
-  MapSubject a, b;
-  MapSubject *active = &a, *spare = &b;
+  Turns<MapSubject, 3> turns;
+  auto& pool = turns.pool;
+  MapSubject*& active = turns.active;
+  MapSubject*& spare = turns.spare;
   std::size_t steps = 0;
   std::size_t fill_budget = 4000;  // keys all fills of a script may insert
   while (in.more()) {
@@ -213,12 +215,12 @@ inline std::string run_map_script(const std::uint8_t* data, std::size_t size) {
       spare->table.copy_from(s.table);
       spare->model = s.model;
       spare->model.reset_iterator();
-      std::swap(active, spare);
+      turns.swap();
     } else if (op < 236) {
       ZAND_OBJ_MAP& self = map;
       SCRIPT_CHECK(&(map = self) == &map);  // nothing changes
     } else if (op < 244) {
-      std::swap(active, spare);
+      turns.swap();
     } else if (op < 252) {
       SCRIPT_PASS(s.check_walk());
     } else if (op < 255) {  // many keys at once, long ones rarely
@@ -240,12 +242,15 @@ inline std::string run_map_script(const std::uint8_t* data, std::size_t size) {
     // A damaged table stays damaged, so every 16th step is soon enough.
     SCRIPT_PASS(active->check_table(++steps % 16 == 0));
   }
-  SCRIPT_PASS(a.check_table(true));
-  SCRIPT_PASS(b.check_table(true));
-  SCRIPT_PASS(a.check_walk());
-  SCRIPT_PASS(b.check_walk());
+  for (const MapSubject* subject : {&turns.a, &turns.b}) {
+    SCRIPT_PASS(subject->check_table(true));
+    SCRIPT_PASS(subject->check_walk());
+  }
   return {};
 }
+// corpus format }
+
+inline constexpr Driver kMapDriver = {"fuzz_obj_map", 16000, run_map_script};
 
 }  // namespace zand_test
 

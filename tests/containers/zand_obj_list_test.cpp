@@ -13,8 +13,7 @@
 namespace {
 
 TEST(ObjList, ScriptsAgreeWithTheModel) {
-  zand_test::expect_scripts_pass(zand_test::run_list_script, "fuzz_obj_list",
-                                 400, 300);
+  zand_test::expect_scripts_pass(zand_test::kListDriver, 400);
 }
 
 // Removing, clearing, assigning over and destroying lists leaves every

@@ -121,8 +121,7 @@ TEST(ObjMapKeys, EveryLengthAtEveryFillSurvivesCopies) {
 }
 
 TEST(ObjMap, ScriptsAgreeWithTheModel) {
-  zand_test::expect_scripts_pass(zand_test::run_map_script, "fuzz_obj_map", 16,
-                                 16000);
+  zand_test::expect_scripts_pass(zand_test::kMapDriver, 16);
 }
 
 // The walk depends only on the set of keys: a shuffled insertion order, and

@@ -23,39 +23,19 @@
 #include <vector>
 
 #include "containers/list_script.h"
-#include "support/file_model.h"
-#include "support/string_model.h"
+#include "support/script.h"
+#include "support/script_runs.h"
 #include "support/temp_dir.h"
+#include "util/file_model.h"
+#include "util/string_model.h"
 
 namespace zand_test {
 
-using Bytes = std::vector<std::uint8_t>;
-
-struct ThreadUnit {
-  const char* target;   // the fuzz target whose corpus is replayed
-  std::size_t longest;  // the longest random script
-  std::string (*run)(const TempDir& dir, const Bytes& script);
-};
-
-// The units whose drivers reach only the interface: the list's, the string
+// The drivers that reach only the interface: the list's, the string
 // functions' and the file's. The map's driver also drives the table inside,
-// so each program adds the map unit it can run.
-inline std::vector<ThreadUnit> interface_units() {
-  return {
-      {"fuzz_obj_list", 300,
-       [](const TempDir&, const Bytes& script) {
-         return run_list_script(script.data(), script.size());
-       }},
-      {"fuzz_string_utils", 200,
-       [](const TempDir&, const Bytes& script) {
-         return run_string_script(script.data(), script.size());
-       }},
-      {"fuzz_read_string", 6000,
-       [](const TempDir& dir, const Bytes& script) {
-         return check_read_string(dir,
-                                  std::string(script.begin(), script.end()));
-       }},
-  };
+// so each program adds the map driver it can run.
+inline std::vector<Driver> interface_drivers() {
+  return {kListDriver, kStringDriver, kFileDriver};
 }
 
 namespace thread_runs {
@@ -97,23 +77,13 @@ class Rounds {
   bool m_more = true;
 };
 
-// Each unit's corpus, read before the threads start and only read by them.
+// Each driver's corpus, read before the threads start and only read by
+// them.
 inline std::vector<std::vector<Bytes>> read_corpora(
-    const std::vector<ThreadUnit>& units) {
+    const std::vector<Driver>& drivers) {
   std::vector<std::vector<Bytes>> corpora;
-  for (const ThreadUnit& unit : units) {
-    std::vector<std::filesystem::path> paths;
-    for (const auto& input : std::filesystem::directory_iterator(
-             std::filesystem::path(ZAND_STL_FUZZ_CORPUS) / unit.target)) {
-      paths.push_back(input.path());
-    }
-    std::sort(paths.begin(), paths.end());
-    std::vector<Bytes> inputs;
-    for (const auto& path : paths) {
-      const std::string bytes = read_file(path.string());
-      inputs.emplace_back(bytes.begin(), bytes.end());
-    }
-    corpora.push_back(std::move(inputs));
+  for (const Driver& driver : drivers) {
+    corpora.push_back(corpus_of(driver));
   }
   return corpora;
 }
@@ -125,8 +95,7 @@ inline std::vector<std::vector<Bytes>> read_corpora(
 // alternate between a random script and the next corpus input, from a place
 // of its own in the corpus. Returns the first failure, with the unit and the
 // input ("" for none).
-inline std::string drive(std::size_t index,
-                         const std::vector<ThreadUnit>& units,
+inline std::string drive(std::size_t index, const std::vector<Driver>& units,
                          const std::vector<std::vector<Bytes>>& corpora,
                          Rounds& rounds) {
   const TempDir dir;
@@ -140,17 +109,14 @@ inline std::string drive(std::size_t index,
     std::string input;
     Bytes script;
     if (run % 2 == 0) {
-      script.resize(1 + rng() % units[u].longest);
-      for (std::uint8_t& byte : script) {
-        byte = static_cast<std::uint8_t>(rng());
-      }
+      script = random_script(rng, units[u]);
       input = "random script of " + std::to_string(script.size()) + " bytes";
     } else {
       const std::size_t at = (index + run / 2) % corpora[u].size();
       script = corpora[u][at];
       input = "corpus input " + std::to_string(at);
     }
-    const std::string failure = units[u].run(dir, script);
+    const std::string failure = units[u].run(dir, script.data(), script.size());
     if (!failure.empty() && first.empty()) {
       first = std::string(units[u].target) + ", " + input + ": " + failure;
     }
@@ -164,7 +130,7 @@ inline std::string drive(std::size_t index,
 // go on is ZAND_STL_THREADS_SECONDS, by default a quarter of a second (the
 // tsan preset gives more), and at least two rounds per unit, so that every
 // thread runs every unit on both kinds of input.
-inline void expect_units_pass_on_threads(const std::vector<ThreadUnit>& units) {
+inline void expect_units_pass_on_threads(const std::vector<Driver>& units) {
   constexpr std::size_t kThreads = 4;
   const std::vector<std::vector<Bytes>> corpora =
       thread_runs::read_corpora(units);

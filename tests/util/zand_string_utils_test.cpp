@@ -1,5 +1,5 @@
 // The string functions through the shared library, against their model
-// (support/string_model.h): every byte value, long runs of trimmed bytes,
+// (util/string_model.h): every byte value, long runs of trimmed bytes,
 // random and corpus texts; and the documented examples.
 #include "zand_stl/zand_string_utils.h"
 
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "support/script_runs.h"
-#include "support/string_model.h"
+#include "util/string_model.h"
 
 namespace {
 
@@ -37,8 +37,7 @@ TEST(StringUtils, EveryByteValueAndRandomTextsAgreeWithTheModel) {
     ASSERT_EQ(check_string_functions(text, 'x'), "") << length;
     ASSERT_EQ(check_string_functions(std::string(length, 'x') + "a", 'x'), "");
   }
-  zand_test::expect_scripts_pass(zand_test::run_string_script,
-                                 "fuzz_string_utils", 300, 200);
+  zand_test::expect_scripts_pass(zand_test::kStringDriver, 300);
 }
 
 // The trims skip runs eight bytes at a time: a stopping byte of every value

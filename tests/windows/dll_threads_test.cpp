@@ -35,7 +35,9 @@ std::vector<std::string> walk(ZAND_OBJ_MAP& map) {
 // their other case, and walk as when filled in order: the walk order depends
 // on the set of keys alone. (The map's model needs the library's internals,
 // which the DLL does not export.)
-std::string check_map(const TempDir&, const Bytes& script) {
+std::string check_map(const TempDir&, const std::uint8_t* data,
+                      std::size_t size) {
+  const Bytes script(data, data + size);
   class Item : public ZAND_OBJ {};
   std::vector<Item> items(300);
   std::vector<std::string> keys;
@@ -62,7 +64,8 @@ std::string check_map(const TempDir&, const Bytes& script) {
 }
 
 TEST(DllThreads, ThreadsTheDllIsNotToldOfUseItsObjects) {
-  std::vector<zand_test::ThreadUnit> units = zand_test::interface_units();
+  std::vector<zand_test::Driver> units = zand_test::interface_drivers();
+  // Seeded by the map driver's corpus, whose inputs are bytes like any.
   units.push_back({"fuzz_obj_map", 200, check_map});
   // Twice, so that threads also start after others have ended.
   zand_test::expect_units_pass_on_threads(units);

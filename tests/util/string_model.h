@@ -1,7 +1,7 @@
 // The six string functions' model, byte by byte from their definitions, and
 // a driver that checks all six against it on one text.
-#ifndef ZAND_STL_TESTS_SUPPORT_STRING_MODEL_H
-#define ZAND_STL_TESTS_SUPPORT_STRING_MODEL_H
+#ifndef ZAND_STL_TESTS_UTIL_STRING_MODEL_H
+#define ZAND_STL_TESTS_UTIL_STRING_MODEL_H
 
 #include <cstddef>
 #include <cstdint>
@@ -57,7 +57,9 @@ inline std::string check_string_functions(const std::string& text,
 }
 
 // The first byte is the one to trim, the rest the text.
-inline std::string run_string_script(const std::uint8_t* data,
+// corpus format {
+inline std::string run_string_script(const TempDir& /*dir*/,
+                                     const std::uint8_t* data,
                                      std::size_t size) {
   if (size == 0) {
     return {};
@@ -66,7 +68,11 @@ inline std::string run_string_script(const std::uint8_t* data,
       std::string(reinterpret_cast<const char*>(data) + 1, size - 1),
       static_cast<char>(data[0]));
 }
+// corpus format }
+
+inline constexpr Driver kStringDriver = {"fuzz_string_utils", 200,
+                                         run_string_script};
 
 }  // namespace zand_test
 
-#endif  // ZAND_STL_TESTS_SUPPORT_STRING_MODEL_H
+#endif  // ZAND_STL_TESTS_UTIL_STRING_MODEL_H

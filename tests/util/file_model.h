@@ -1,8 +1,8 @@
 // What ZAND_FILE::read_string hands back from a file, from its definition:
 // the contents cut after each line feed and every 2047 bytes, each piece cut
 // again at its first zero byte. And a driver that checks it on any contents.
-#ifndef ZAND_STL_TESTS_SUPPORT_FILE_MODEL_H
-#define ZAND_STL_TESTS_SUPPORT_FILE_MODEL_H
+#ifndef ZAND_STL_TESTS_UTIL_FILE_MODEL_H
+#define ZAND_STL_TESTS_UTIL_FILE_MODEL_H
 
 #include <cstddef>
 #include <cstdint>
@@ -73,6 +73,16 @@ inline std::string check_read_string(const TempDir& dir,
   return {};
 }
 
+// corpus format {
+// Any bytes are a file's contents.
+inline constexpr Driver kFileDriver = {
+    "fuzz_read_string", 6000,
+    [](const TempDir& dir, const std::uint8_t* data, std::size_t size) {
+      return check_read_string(
+          dir, std::string(reinterpret_cast<const char*>(data), size));
+    }};
+// corpus format }
+
 }  // namespace zand_test
 
-#endif  // ZAND_STL_TESTS_SUPPORT_FILE_MODEL_H
+#endif  // ZAND_STL_TESTS_UTIL_FILE_MODEL_H
