@@ -110,8 +110,8 @@ TEST(Allocation, MapInsertionsCopiesAssignmentsAndWalks) {
         EXPECT_EQ(table->bucket_count(),
                   zand_test::model_shape(table->entry_count()).bucket_count);
         Keys walked;
-        for (auto* p = table->first(); p != table->end(); p = p->next) {
-          walked.emplace_back(OBJ_HASH_TABLE::entry(p)->key());
+        for (auto* e = table->first(); e != nullptr; e = table->next(e)) {
+          walked.emplace_back(e->key());
         }
         EXPECT_EQ(walked, model_walk(Keys(keys.begin(), keys.begin() + n)));
         failed_table(table);
@@ -129,7 +129,7 @@ TEST(Allocation, MapInsertionsCopiesAssignmentsAndWalks) {
         EXPECT_EQ(table->entry_count(), keys.size());  // not a failure hidden
       },
       [&](auto& table) {  // valid and empty
-        EXPECT_EQ(table->first(), table->end());
+        EXPECT_EQ(table->first(), nullptr);
         failed_table(table);
       });
 

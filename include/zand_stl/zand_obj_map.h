@@ -94,8 +94,8 @@ class ZAND_STL_API ZAND_OBJ_MAP {
 
  private:
   zand_internal::OBJ_HASH_TABLE m_table;
-  // An entry of m_table's chain, or its end element.
-  zand_internal::ChainLink* m_cursor;
+  // The entry of m_table the walk returns next, or null at the end.
+  zand_internal::ObjHashEntry* m_cursor;
 };
 
 #if defined(_MSC_VER)

@@ -11,9 +11,7 @@ namespace zand_internal {
 // Entries are carved from these, front to back, after the header.
 struct ObjHashEntryBlock {
   ObjHashEntryBlock* next;  // the block made before this one
-#ifndef NDEBUG
-  std::size_t bytes;  // what follows the header, for the invariant check
-#endif
+  char* limit;              // the end of what follows the header
 };
 
 namespace {
@@ -39,7 +37,9 @@ std::size_t ObjHashEntryBlocks::entry_bytes(std::size_t key_size) {
 // on in whichever of the two blocks has more room left.
 char* ObjHashEntryBlocks::carve(std::size_t bytes,
                                 std::uint64_t entries_ahead) {
-  const auto room = static_cast<std::size_t>(m_limit - m_free);
+  const std::size_t room =
+      m_newest == nullptr ? 0
+                          : static_cast<std::size_t>(m_newest->limit - m_free);
   if (room >= bytes) {
     char* const place = m_free;
     m_free += bytes;
@@ -53,15 +53,17 @@ char* ObjHashEntryBlocks::carve(std::size_t bytes,
   }
   auto* const block = static_cast<ObjHashEntryBlock*>(
       ::operator new(sizeof(ObjHashEntryBlock) + payload));
-  block->next = m_newest;
-#ifndef NDEBUG
-  block->bytes = payload;
-#endif
-  m_newest = block;
   char* const place = reinterpret_cast<char*>(block + 1);
-  if (payload - bytes > room) {
+  block->limit = place + payload;
+  // The block with more room left becomes the one carved next; the other
+  // is linked in behind it.
+  if (m_newest == nullptr || payload - bytes > room) {
+    block->next = m_newest;
+    m_newest = block;
     m_free = place + bytes;
-    m_limit = place + payload;
+  } else {
+    block->next = m_newest->next;
+    m_newest->next = block;
   }
   return place;
 }
@@ -70,7 +72,7 @@ ObjHashEntry* ObjHashEntryBlocks::make(const char* key, std::size_t size,
                                        std::uint64_t hash, ZAND_OBJ* value,
                                        std::uint64_t entries_ahead) {
   char* const place = carve(entry_bytes(size), entries_ahead);
-  auto* const made = new (place) ObjHashEntry{{nullptr}, hash, value, size};
+  auto* const made = new (place) ObjHashEntry{hash, value, size};
   char* const key_place = place + sizeof(ObjHashEntry);
   std::memcpy(key_place, key, size);
   key_place[size] = '\0';
@@ -86,7 +88,6 @@ void ObjHashEntryBlocks::release() noexcept {
   }
   m_newest = nullptr;
   m_free = nullptr;
-  m_limit = nullptr;
 }
 
 #ifndef NDEBUG
@@ -95,8 +96,8 @@ bool ObjHashEntryBlocks::hold(const void* place, std::size_t bytes) const {
   for (const ObjHashEntryBlock* block = m_newest; block != nullptr;
        block = block->next) {
     const char* const first = reinterpret_cast<const char*>(block + 1);
-    if (first <= begin && begin <= first + block->bytes &&
-        bytes <= static_cast<std::size_t>(first + block->bytes - begin)) {
+    if (first <= begin && begin <= block->limit &&
+        bytes <= static_cast<std::size_t>(block->limit - begin)) {
       return true;
     }
   }

@@ -1,10 +1,14 @@
-// The hash table's slot table: none, one array, or segments behind a
-// directory, lengthened one bucket at a time without moving a segment.
+// The hash table's slot table: one bucket's entries in the table itself,
+// then an array of head leaves, then segments behind a directory,
+// lengthened one bucket at a time without moving a segment.
 #include "zand_stl/internal/obj_hash_slot_table.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <new>
 
+#include "containers/obj_hash_leaf.h"
+#include "containers/obj_hash_slot_table_heads.h"
 #include "util/builtins.h"
 
 namespace zand_internal {
@@ -14,87 +18,105 @@ namespace {
 constexpr unsigned kArrayBucketsBit = 6;
 static_assert(ObjHashSlotTable::kArrayBuckets == std::uint64_t{1}
                                                      << kArrayBucketsBit);
+// Segments past the first begin on a cache line, so that a lookup reads
+// one line of its head.
+constexpr std::align_val_t kSegmentAlignment{sizeof(ObjHashLeaf)};
 
-// The array's slots for `buckets` buckets (2 to kArrayBuckets): the next
-// power of two.
-std::size_t array_slots(std::uint64_t buckets) noexcept {
+// The array's heads for `buckets` buckets (2 to kArrayBuckets): the next
+// power of two. The array becomes segment 0.
+std::size_t array_heads(std::uint64_t buckets) noexcept {
   return buckets <= 2 ? 2 : std::size_t{2} << highest_set_bit(buckets - 1);
 }
 
-// The segment that holds slot i, with more than kArrayBuckets buckets.
+// The segment that holds head i, with more than kArrayBuckets buckets.
 unsigned segment_of(std::uint64_t i) noexcept {
   return i < ObjHashSlotTable::kArrayBuckets
              ? 0
              : highest_set_bit(i) - (kArrayBucketsBit - 1);
 }
 
-std::size_t segment_slots(unsigned k) noexcept {
+std::size_t segment_heads(unsigned k) noexcept {
   constexpr auto kFirst =
       static_cast<std::size_t>(ObjHashSlotTable::kArrayBuckets);
   return k == 0 ? kFirst : kFirst << (k - 1);
 }
 
+ObjHashLeaf* new_segment(unsigned k) {
+  if (k == 0) {
+    return new ObjHashLeaf[segment_heads(0)];
+  }
+  return static_cast<ObjHashLeaf*>(::operator new(
+      segment_heads(k) * sizeof(ObjHashLeaf), kSegmentAlignment));
+}
+
+void delete_segment(unsigned k, ObjHashLeaf* segment) noexcept {
+  if (k == 0) {
+    delete[] segment;
+  } else if (segment != nullptr) {
+    ::operator delete(segment, kSegmentAlignment);
+  }
+}
+
 }  // namespace
 
 ObjHashSlotTable::Growth::~Growth() {
-  delete[] slots;
-  delete[] directory;
-}
-
-ObjHashSlot& ObjHashSlotTable::segment_slot(std::uint64_t b) const noexcept {
-  if (b < kArrayBuckets) {
-    return m_storage.segments[0][b];
+  if (directory != nullptr) {
+    delete_segment(segment, heads);
+    delete[] directory;
+  } else {
+    delete[] heads;
   }
-  const unsigned top = highest_set_bit(b);
-  return m_storage
-      .segments[top - (kArrayBucketsBit - 1)][b - (std::uint64_t{1} << top)];
 }
 
-ObjHashSlotTable::Storage ObjHashSlotTable::allocate(std::uint64_t buckets) {
-  Storage storage{nullptr};
+ObjHashSlotTable::Heads ObjHashSlotTable::allocate(std::uint64_t buckets) {
+  Heads heads{nullptr};
   if (buckets <= kArrayBuckets) {
     if (buckets > 1) {
-      storage.array = new ObjHashSlot[array_slots(buckets)];
+      heads.array = new ObjHashLeaf[array_heads(buckets)];
     }
-    return storage;
+    return heads;
   }
   const unsigned segments = segment_of(buckets - 1) + 1;
-  storage.segments = new ObjHashSlot* [segments] {};
+  heads.segments = new ObjHashLeaf* [segments] {};
   try {
     for (unsigned k = 0; k < segments; ++k) {
-      storage.segments[k] = new ObjHashSlot[segment_slots(k)];
+      heads.segments[k] = new_segment(k);
     }
   } catch (...) {
-    free(storage, buckets);
+    free(heads, buckets);
     throw;
   }
-  return storage;
+  return heads;
 }
 
-void ObjHashSlotTable::free(Storage storage, std::uint64_t buckets) noexcept {
+void ObjHashSlotTable::free(Heads heads, std::uint64_t buckets) noexcept {
   if (buckets <= kArrayBuckets) {
-    delete[] storage.array;  // null for one bucket
+    if (buckets > 1) {
+      delete[] heads.array;
+    }
     return;
   }
   const unsigned segments = segment_of(buckets - 1) + 1;
   for (unsigned k = 0; k < segments; ++k) {
-    delete[] storage.segments[k];  // null where allocate() failed
+    delete_segment(k, heads.segments[k]);  // null where allocate() failed
   }
-  delete[] storage.segments;
+  delete[] heads.segments;
 }
 
 void ObjHashSlotTable::prepare_growth(Growth& growth) const {
   const std::uint64_t n = m_bucket_count;  // the new bucket's number
   if (n + 1 <= kArrayBuckets) {
-    if (n == 1 || array_slots(n + 1) > array_slots(n)) {
-      growth.slots = new ObjHashSlot[array_slots(n + 1)];
+    if (n == 1 || array_heads(n + 1) > array_heads(n)) {
+      growth.heads = new ObjHashLeaf[array_heads(n + 1)];
     }
     return;
   }
   const unsigned k = segment_of(n);
   if (n <= kArrayBuckets || k > segment_of(n - 1)) {
-    growth.directory = new ObjHashSlot* [k + 1] {};
-    growth.slots = new ObjHashSlot[segment_slots(k)];
+    growth.directory = new ObjHashLeaf* [k + 1] {};
+    growth.segment = k;
+    growth.heads = new_segment(k);
+    growth.directory[k] = growth.heads;
   }
 }
 
@@ -103,35 +125,42 @@ void ObjHashSlotTable::add_bucket(Growth& growth) noexcept {
   if (growth.directory != nullptr) {  // a new segment
     const unsigned k = segment_of(n);
     if (n <= kArrayBuckets) {
-      growth.directory[0] = m_storage.array;  // the array becomes segment 0
+      growth.directory[0] = m_form.heads.array;  // the array: segment 0
     } else {
-      std::copy(m_storage.segments, m_storage.segments + k, growth.directory);
-      delete[] m_storage.segments;
+      std::copy(m_form.heads.segments, m_form.heads.segments + k,
+                growth.directory);
+      delete[] m_form.heads.segments;
     }
-    growth.directory[k] = growth.slots;
-    m_storage.segments = growth.directory;
-  } else if (growth.slots != nullptr) {  // a longer array
+    m_form.heads.segments = growth.directory;
+  } else if (growth.heads != nullptr) {  // a longer array
     if (n > 1) {
-      std::copy(m_storage.array, m_storage.array + n, growth.slots);
-      delete[] m_storage.array;
+      std::copy(m_form.heads.array, m_form.heads.array + n, growth.heads);
+      delete[] m_form.heads.array;
     }
-    m_storage.array = growth.slots;
+    m_form.heads.array = growth.heads;
   }
-  growth.slots = nullptr;
+  growth.heads = nullptr;
   growth.directory = nullptr;
   ++m_bucket_count;
 }
 
 void ObjHashSlotTable::reset(std::uint64_t buckets) {
-  const Storage storage = allocate(buckets);
-  free(m_storage, m_bucket_count);
-  m_storage = storage;
-  m_bucket_count = buckets;
+  const Heads heads = allocate(buckets);
+  release();
+  if (buckets > 1) {
+    m_form.heads = heads;
+    m_bucket_count = buckets;
+    for (std::uint64_t b = 0; b < buckets; ++b) {
+      (*this)[b].clear();
+    }
+  }
 }
 
 void ObjHashSlotTable::release() noexcept {
-  free(m_storage, m_bucket_count);
-  m_storage.array = nullptr;
+  if (m_bucket_count != 1) {
+    free(m_form.heads, m_bucket_count);
+  }
+  m_form = Form{};
   m_bucket_count = 1;
 }
 

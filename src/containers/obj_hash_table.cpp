@@ -1,16 +1,21 @@
-// The chain algorithm of the linear-hashing table under ZAND_OBJ_MAP: find,
-// insert, split, copy and clear, over its slot table and entry blocks. Every
-// step keeps the invariants listed in its header; the chain order they fix
-// is the map's walk order, which callers store and compare across platforms.
+// The linear-hashing algorithm of the table under ZAND_OBJ_MAP: find,
+// insert, grow, walk, copy and clear, over its slot table, entry blocks and
+// buckets. Every step keeps the invariants listed in its header; the walk
+// order they fix is the map's, which callers store and compare across
+// platforms.
 #include "zand_stl/internal/obj_hash_table.h"
 
+#include "containers/obj_hash_bucket.h"
 #include "containers/obj_hash_key.h"
+#include "containers/obj_hash_slot_table_heads.h"
 #include "frame/length_error.h"
 #include "util/builtins.h"
 
 namespace zand_internal {
 
 namespace {
+
+constexpr std::size_t kSmall = ObjHashSlotTable::kSmallEntries;
 
 // The mask that goes with a bucket count: one less than the smallest power
 // of two that is at least `buckets`, and at least 1.
@@ -27,6 +32,21 @@ std::uint64_t bucket_in(std::uint64_t hash, std::uint64_t mask,
   return b;
 }
 
+int compare(const SoughtKey& key, const ObjHashEntry* entry) noexcept {
+  return key.compare_to(entry->key(), entry->key_size);
+}
+
+// The entry of `key` among the single bucket's `count` entries, or null.
+ObjHashEntry* find_small(ObjHashEntry* const* small, std::uint64_t count,
+                         const SoughtKey& key, std::uint64_t hash) noexcept {
+  for (std::uint64_t i = 0; i < count; ++i) {
+    if (small[i]->hash == hash && compare(key, small[i]) == 0) {
+      return small[i];
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::uint64_t OBJ_HASH_TABLE::mask() const noexcept {
@@ -37,231 +57,211 @@ std::uint64_t OBJ_HASH_TABLE::bucket_of(std::uint64_t hash) const noexcept {
   return bucket_in(hash, mask(), bucket_count());
 }
 
-// The chain's elements belong to the table, const or not; the end element
-// is the only one held in the table object itself.
-ChainLink* OBJ_HASH_TABLE::before(std::uint64_t b) const noexcept {
-  if (b == bucket_count()) {
-    return m_last;
-  }
-  return bucket_count() == 1 ? const_cast<ChainLink*>(&m_end)
-                             : m_slots[b].before;
-}
-
-void OBJ_HASH_TABLE::set_before(std::uint64_t b, ChainLink* element) noexcept {
-  if (b == bucket_count()) {
-    m_last = element;
-  } else {
-    m_slots[b].before = element;
-  }
-}
-
-void OBJ_HASH_TABLE::free_entries() noexcept {
-  m_blocks.release();
-  m_end.next = &m_end;
-  m_last = &m_end;
-  m_count = 0;
-}
-
-// The one lookup: the bucket's signature first, then only entries of equal
-// hash have their keys compared. The bucket ascends in key order, so a
-// stored key of equal hash past the sought one ends the search; entries of
-// other hashes are passed over whatever their keys.
-ObjHashEntry* OBJ_HASH_TABLE::find_hashed(const std::string& key,
-                                          std::uint64_t hash) const noexcept {
-  const ChainLink* p = m_end.next;
-  const ChainLink* stop = &m_end;
-  const std::uint64_t buckets = bucket_count();
-  if (buckets > 1) {
-    const std::uint64_t b = bucket_of(hash);
-    const ObjHashSlot& head = m_slots[b];
-    if ((head.signature & signature_bit(hash)) == 0) {
-      return nullptr;
-    }
-    p = head.before->next;
-    if (b + 1 < buckets) {
-      stop = m_slots[b + 1].before->next;
-    }
-  }
-  for (; p != stop; p = p->next) {
-    const ObjHashEntry* const e = entry(p);
-    if (e->hash == hash) {
-      const int c = key_compare(e->key(), e->key_size, key.c_str(), key.size());
-      if (c >= 0) {
-        return c == 0 ? const_cast<ObjHashEntry*>(e) : nullptr;
-      }
-    }
-  }
-  return nullptr;
-}
-
 ObjHashEntry* OBJ_HASH_TABLE::find_entry(
     const std::string& key) const noexcept {
   if (m_count == 0) {  // an empty map is asked often; no key need be hashed
     return nullptr;
   }
-  return find_hashed(key, key_hash(key.c_str(), key.size()));
+  const std::uint64_t hash = key_hash(key.c_str(), key.size());
+  const SoughtKey sought(key.c_str(), key.size());
+  if (bucket_count() == 1) {
+    return find_small(m_slots.small(), m_count, sought, hash);
+  }
+  return obj_hash_bucket::find(m_slots[bucket_of(hash)], sought, hash);
 }
 
 bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
   const std::uint64_t hash = key_hash(key.c_str(), key.size());
-  if (ObjHashEntry* const found = find_hashed(key, hash)) {
+  const SoughtKey sought(key.c_str(), key.size());
+  const std::uint64_t buckets = bucket_count();
+  ObjHashEntry* const found =
+      buckets == 1
+          ? find_small(m_slots.small(), m_count, sought, hash)
+          : obj_hash_bucket::find(m_slots[bucket_of(hash)], sought, hash);
+  if (found != nullptr) {
     found->value = value;
     return false;
   }
 
-  // Whatever can fail comes before any change: the limits, the slot a new
-  // bucket needs, and the entry with its key.
+  // Whatever can fail comes before any change: the limits, what the
+  // bucket and a new bucket need, and the entry with its key.
   ensure_within_limit(m_count + 1, kMaxMapEntries, kListTooLong);
-  const bool grows = bucket_count() <= m_count / 4;
+  const bool grows = buckets <= m_count / 4;
+  if (grows) {
+    ensure_within_limit(buckets + 1, kMaxMapBuckets, kVectorTooLong);
+  }
   ObjHashSlotTable::Growth growth;
   if (grows) {
-    ensure_within_limit(bucket_count() + 1, kMaxMapBuckets, kVectorTooLong);
     m_slots.prepare_growth(growth);
   }
+  if (buckets == 1) {
+    ObjHashEntry* const made =
+        m_blocks.make(key.data(), key.size(), hash, value, m_count / 4);
+    if (!grows) {
+      insert_small(made);
+      return true;
+    }
+    // The four entries and the new one, in key order, become two buckets
+    // by their lowest hash bit, each with room for them all.
+    ObjHashEntry* entries[kSmall + 1];
+    std::size_t place = kSmall;
+    for (; place > 0 && compare(sought, m_slots.small()[place - 1]) < 0;
+         --place) {
+      entries[place] = m_slots.small()[place - 1];
+    }
+    entries[place] = made;
+    for (std::size_t i = 0; i < place; ++i) {
+      entries[i] = m_slots.small()[i];
+    }
+    m_slots.add_bucket(growth);
+    ObjHashSpares none;
+    obj_hash_bucket::Appender even(m_slots[0]);
+    obj_hash_bucket::Appender odd(m_slots[1]);
+    for (ObjHashEntry* const entry : entries) {
+      ((entry->hash & 1) != 0 ? odd : even).append(entry, none);
+    }
+    ++m_count;
+    return true;
+  }
+  const std::uint64_t b = bucket_of(hash);
+  ObjHashSpares spares;
+  obj_hash_bucket::reserve_insertion(m_slots[b], sought, spares);
   ObjHashEntry* const made =
       m_blocks.make(key.data(), key.size(), hash, value, m_count / 4);
+
+  // Nothing below can fail. The entry goes into its bucket first, then
+  // the new bucket n takes its entries from bucket s: the end is the same
+  // as growing first, and the bucket it goes into is known before.
+  const bool long_chain =
+      obj_hash_bucket::insert(m_slots[b], made, sought, spares);
+  ++m_count;
+  std::uint64_t split = buckets;  // none
   if (grows) {
     m_slots.add_bucket(growth);
-    split_bucket();
+    const std::uint64_t half = (mask() >> 1) + 1;
+    split = buckets - half;
+    obj_hash_bucket::split(m_slots[split], m_slots[buckets], half, spares);
   }
-  link_entry(made, bucket_of(hash));
+  if (long_chain && b != split) {
+    obj_hash_bucket::index_if_long(m_slots[b], spares);
+  }
   return true;
 }
 
-// Links a new entry into bucket b, right after the last smaller key, and
-// counts it. The buckets after b that began right after the element it
-// follows now begin after it.
-void OBJ_HASH_TABLE::link_entry(ObjHashEntry* made, std::uint64_t b) noexcept {
-  ChainLink* after = before(b);
-  const ChainLink* const stop = before(b + 1)->next;
-  const SoughtKey sought(made->key(), made->key_size);
-  while (after->next != stop &&
-         sought.compare_to(entry(after->next)->key(),
-                           entry(after->next)->key_size) > 0) {
-    after = after->next;
+// Puts a new entry among the single bucket's, in key order.
+void OBJ_HASH_TABLE::insert_small(ObjHashEntry* entry) noexcept {
+  ObjHashEntry** const small = m_slots.small();
+  const SoughtKey key(entry->key(), entry->key_size);
+  std::uint64_t place = m_count;
+  while (place > 0 && compare(key, small[place - 1]) < 0) {
+    small[place] = small[place - 1];
+    --place;
   }
-  made->next = after->next;
-  after->next = made;
-  const std::uint64_t buckets = bucket_count();
-  for (std::uint64_t x = b + 1; x <= buckets && before(x) == after; ++x) {
-    set_before(x, made);
-  }
-  if (buckets > 1) {
-    m_slots[b].signature |= signature_bit(made->hash);
-  }
+  small[place] = entry;
   ++m_count;
 }
 
-// Links the run from first to last, already linked among themselves, in at
-// the end of the chain.
-void OBJ_HASH_TABLE::append_run(ChainLink* first, ChainLink* last) noexcept {
-  m_last->next = first;
-  last->next = &m_end;
-  m_last = last;
+ObjHashEntry* OBJ_HASH_TABLE::first_entry() const noexcept {
+  return bucket_count() == 1 ? m_slots.small()[0] : first_from(0);
 }
 
-// Fills the slot of the bucket the slot table has just added, n, by
-// splitting bucket s: its entries whose hash selects n leave it in their
-// order and form bucket n at the end of the chain. Nothing here can fail.
-void OBJ_HASH_TABLE::split_bucket() noexcept {
-  const std::uint64_t buckets = bucket_count();
-  const std::uint64_t n = buckets - 1;
-  if (n == 1) {  // the first slots: bucket 0's signature comes below
-    m_slots[0].before = &m_end;
+// The first entry of buckets b, b + 1, ..., or null.
+ObjHashEntry* OBJ_HASH_TABLE::first_from(std::uint64_t b) const noexcept {
+  for (const std::uint64_t buckets = bucket_count(); b < buckets; ++b) {
+    if (ObjHashEntry* const entry = obj_hash_bucket::first(m_slots[b])) {
+      return entry;
+    }
   }
-  m_slots[n] = {m_last, 0};  // empty, after all the others
+  return nullptr;
+}
 
-  const std::uint64_t mask = mask_for(buckets);
-  const std::uint64_t s = n - (mask >> 1) - 1;
-  ChainLink* const old_last = before(s + 1);  // bucket s's last element
-  const ChainLink* const stop = old_last->next;
-  ChainLink* kept = before(s);  // the last element kept so far
-  ChainLink* moved_first = nullptr;
-  ChainLink* moved_last = nullptr;
-  std::uint64_t kept_signature = 0;
-  std::uint64_t moved_signature = 0;
-  for (ChainLink* p = kept->next; p != stop;) {
-    ChainLink* const next = p->next;
-    const std::uint64_t hash = entry(p)->hash;
-    if ((hash & mask) == s) {
-      kept_signature |= signature_bit(hash);
-      kept = p;
-    } else {
-      moved_signature |= signature_bit(hash);
-      kept->next = next;
-      if (moved_last != nullptr) {
-        moved_last->next = p;
-      } else {
-        moved_first = p;
+ObjHashEntry* OBJ_HASH_TABLE::next(const ObjHashEntry* entry) const noexcept {
+  if (bucket_count() == 1) {
+    ObjHashEntry* const* const small = m_slots.small();
+    for (std::uint64_t i = 0; i + 1 < m_count; ++i) {
+      if (small[i] == entry) {
+        return small[i + 1];
       }
-      moved_last = p;
     }
-    p = next;
+    return nullptr;
   }
-  // Bucket s now ends at its last kept entry (or where it began); the
-  // buckets that began after its old last element begin there.
-  if (kept != old_last) {
-    for (std::uint64_t x = s + 1; x <= buckets && before(x) == old_last; ++x) {
-      set_before(x, kept);
-    }
+  const std::uint64_t b = bucket_of(entry->hash);
+  if (ObjHashEntry* const after = obj_hash_bucket::after(m_slots[b], entry)) {
+    return after;
   }
-  if (moved_first != nullptr) {
-    append_run(moved_first, moved_last);
+  return first_from(b + 1);
+}
+
+// Gives every bucket's leaves and index nodes back to the heap; the heads
+// stay, empty.
+void OBJ_HASH_TABLE::release_buckets() noexcept {
+  ObjHashSpares freed;
+  for (std::uint64_t b = 0, buckets = bucket_count(); b < buckets; ++b) {
+    obj_hash_bucket::release(m_slots[b], freed);
   }
-  m_slots[s].signature = kept_signature;
-  m_slots[n].signature = moved_signature;
+}
+
+void OBJ_HASH_TABLE::free_entries() noexcept {
+  m_blocks.release();
+  m_count = 0;
 }
 
 void OBJ_HASH_TABLE::clear_entries() noexcept {
-  free_entries();
+  if (bucket_count() != 1) {
+    release_buckets();
+  }
   m_slots.release();
+  free_entries();
 }
 
 void OBJ_HASH_TABLE::copy_from(const OBJ_HASH_TABLE& source) {
   try {
-    m_slots.reset(source.bucket_count());
+    // Empty first, so that this table is valid whatever fails: with its
+    // own bucket count until the source's slots are in.
+    if (bucket_count() != 1) {
+      release_buckets();
+    }
     free_entries();
+    m_slots.reset(source.bucket_count());
     copy_entries(source);
   } catch (...) {
-    // An empty chain, with every bucket empty, is a valid table of any
-    // bucket count: this one's own, or the source's once its slots are in.
-    free_entries();
-    for (std::uint64_t b = 0; bucket_count() > 1 && b < bucket_count(); ++b) {
-      m_slots[b] = {&m_end, 0};
+    if (bucket_count() != 1) {
+      release_buckets();
     }
+    free_entries();
     throw;
   }
 }
 
-// Appends a copy of every entry of `source`, in its chain order, to this
-// empty chain, and fills the slots of the same bucket count.
+// Copies every entry of `source`, in walk order, into this empty table of
+// the same bucket count, bucket by bucket, indexing the buckets that are
+// long. Each copy is carved behind the last, so that the copies lie in walk
+// order in memory too.
 void OBJ_HASH_TABLE::copy_entries(const OBJ_HASH_TABLE& source) {
-  const std::uint64_t buckets = bucket_count();
-  // Slot i of the copy takes the image of the source's before(i), which
-  // comes up in chain order: the end element, then entries.
-  std::uint64_t i = 0;
-  const auto fill_slots = [&](const ChainLink* original, ChainLink* image) {
-    for (; i < buckets && source.before(i) == original; ++i) {
-      m_slots[i] = {image, source.m_slots[i].signature};
-    }
+  const auto copy = [&](const ObjHashEntry* original) {
+    return m_blocks.make(original->key(), original->key_size, original->hash,
+                         original->value, source.m_count - m_count);
   };
-  if (buckets > 1) {
-    fill_slots(&source.m_end, &m_end);
-  }
-  // One walk of the source chain: each entry is copied behind the last, so
-  // that the copies lie in chain order in memory too.
-  for (const ChainLink* from = source.first(); from != source.end();
-       from = from->next) {
-    prefetch(from->next);
-    const ObjHashEntry* const original = entry(from);
-    ObjHashEntry* const copy =
-        m_blocks.make(original->key(), original->key_size, original->hash,
-                      original->value, source.m_count - m_count);
-    append_run(copy, copy);
-    ++m_count;
-    if (buckets > 1) {
-      fill_slots(from, copy);
+  if (bucket_count() == 1) {
+    for (std::uint64_t i = 0; i < source.m_count; ++i) {
+      m_slots.small()[i] = copy(source.m_slots.small()[i]);
+      ++m_count;
     }
+    return;
+  }
+  ObjHashSpares spares;
+  for (std::uint64_t b = 0, buckets = bucket_count(); b < buckets; ++b) {
+    ObjHashLeaf& head = m_slots[b];
+    obj_hash_bucket::Appender to(head);
+    obj_hash_bucket::for_each(source.m_slots[b],
+                              [&](const ObjHashEntry* original) {
+                                if (to.full()) {
+                                  spares.reserve(1, 0);
+                                }
+                                to.append(copy(original), spares);
+                                ++m_count;
+                              });
+    obj_hash_bucket::index_long(head, spares);
   }
 }
 

@@ -12,8 +12,7 @@ using zand_internal::OBJ_HASH_TABLE;
 ZAND_OBJ_MAP::ZAND_OBJ_MAP(int /*ignored_size_hint*/)
     : m_cursor(m_table.first()) {}
 
-ZAND_OBJ_MAP::ZAND_OBJ_MAP(const ZAND_OBJ_MAP& other)
-    : m_cursor(m_table.end()) {
+ZAND_OBJ_MAP::ZAND_OBJ_MAP(const ZAND_OBJ_MAP& other) : m_cursor(nullptr) {
   // A throw here destroys m_table, which frees whatever was copied.
   m_table.copy_from(other.m_table);
   m_cursor = m_table.first();
@@ -47,14 +46,14 @@ ZAND_OBJ* ZAND_OBJ_MAP::look_up(const std::string& key) const {
 void ZAND_OBJ_MAP::reset_iterator() { m_cursor = m_table.first(); }
 
 ZAND_OBJ* ZAND_OBJ_MAP::get_next_entry(std::string& key) {
-  if (m_cursor == m_table.end()) {
+  const zand_internal::ObjHashEntry* const entry = m_cursor;
+  if (entry == nullptr) {
     return nullptr;
   }
-  const zand_internal::ObjHashEntry* const entry =
-      OBJ_HASH_TABLE::entry(m_cursor);
-  // The next entry is asked for before this key is copied, so that where
-  // entries lie scattered in memory the two loads overlap.
-  zand_internal::prefetch(entry->next);
+  // The next entry is found, and asked for, before this key is copied, so
+  // that where entries lie scattered in memory the two loads overlap.
+  zand_internal::ObjHashEntry* const next = m_table.next(entry);
+  zand_internal::prefetch(next);
   const std::size_t size = entry->key_size;
   if (size <= key.size()) {
     // A key no longer than the one the string holds, the usual case when
@@ -65,7 +64,7 @@ ZAND_OBJ* ZAND_OBJ_MAP::get_next_entry(std::string& key) {
   } else {
     key.assign(entry->key(), size);  // reuses the caller's capacity
   }
-  m_cursor = entry->next;
+  m_cursor = next;
   return entry->value;
 }
 

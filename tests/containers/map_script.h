@@ -48,21 +48,22 @@ struct MapSubject {
   // A copy of the map, and the table's chain, walk in the model's order.
   std::string check_walk() const {
     ZAND_OBJ_MAP copy(*map);
-    const zand_internal::ChainLink* position = table.first();
+    const zand_internal::ObjHashEntry* position = table.first();
     std::string key;
-    SCRIPT_PASS(model.visit_in_order([&](const std::string& stored_key,
-                                         ZAND_OBJ* value) -> std::string {
-      SCRIPT_CHECK(copy.get_next_entry(key) == value);
-      SCRIPT_CHECK(key == stored_key);
-      const auto* stored = zand_internal::OBJ_HASH_TABLE::entry(position);
-      SCRIPT_CHECK(std::string_view(stored->key(), stored->key_size) == key);
-      SCRIPT_CHECK(stored->value == value);
-      position = position->next;
-      return {};
-    }));
+    SCRIPT_PASS(model.visit_in_order(
+        [&](const std::string& stored_key, ZAND_OBJ* value) -> std::string {
+          SCRIPT_CHECK(copy.get_next_entry(key) == value);
+          SCRIPT_CHECK(key == stored_key);
+          SCRIPT_CHECK(position != nullptr);
+          SCRIPT_CHECK(std::string_view(position->key(), position->key_size) ==
+                       key);
+          SCRIPT_CHECK(position->value == value);
+          position = table.next(position);
+          return {};
+        }));
     key = "unchanged";
     SCRIPT_CHECK(copy.get_next_entry(key) == nullptr && key == "unchanged");
-    SCRIPT_CHECK(position == table.end());
+    SCRIPT_CHECK(position == nullptr);
     return {};
   }
 };

@@ -19,9 +19,8 @@ using Keys = std::vector<std::string>;
 
 Keys chain_keys(const OBJ_HASH_TABLE& table) {
   Keys keys;
-  for (const auto* p = table.first(); p != table.end(); p = p->next) {
-    const auto* entry = OBJ_HASH_TABLE::entry(p);
-    keys.emplace_back(entry->key(), entry->key_size);
+  for (const auto* e = table.first(); e != nullptr; e = table.next(e)) {
+    keys.emplace_back(e->key(), e->key_size);
   }
   return keys;
 }

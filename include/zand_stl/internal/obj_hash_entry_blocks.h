@@ -13,14 +13,8 @@
 
 namespace zand_internal {
 
-// A link of the table's entry chain. The end element is a bare link; every
-// entry begins with one.
-struct ChainLink {
-  ChainLink* next;
-};
-
 // One entry, with its key's bytes and a terminating zero right behind it.
-struct ObjHashEntry : ChainLink {
+struct ObjHashEntry {
   std::uint64_t hash;    // key_hash of the key, so that no key is rehashed
   ZAND_OBJ* value;       // non-owning; null is an ordinary value
   std::size_t key_size;  // the key as first stored, zero bytes and all
@@ -43,8 +37,7 @@ class ObjHashEntryBlocks {
   static constexpr std::size_t kLargestBlockBytes = std::size_t{64} << 10;
 
   // Allocates nothing.
-  ObjHashEntryBlocks() noexcept
-      : m_newest(nullptr), m_free(nullptr), m_limit(nullptr) {}
+  ObjHashEntryBlocks() noexcept : m_newest(nullptr), m_free(nullptr) {}
   ObjHashEntryBlocks(const ObjHashEntryBlocks&) = delete;
   ObjHashEntryBlocks& operator=(const ObjHashEntryBlocks&) = delete;
   // Inline, so that a table that never held an entry frees nothing.
@@ -82,9 +75,9 @@ class ObjHashEntryBlocks {
 
   // The newest block; each block holds the one made before it.
   ObjHashEntryBlock* m_newest;
-  // The room left in the block being carved, from m_free up to m_limit.
+  // Where the room left in the block being carved begins; the block's
+  // header says where it ends.
   char* m_free;
-  char* m_limit;
 };
 
 }  // namespace zand_internal

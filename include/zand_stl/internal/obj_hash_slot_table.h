@@ -1,41 +1,41 @@
 // NOT PART OF THE INTERFACE (see obj_hash_table.h).
 //
-// The slot table of OBJ_HASH_TABLE: one slot per bucket in use, holding
-// where the bucket begins on the chain and a summary of its hashes. It
+// The slot table of OBJ_HASH_TABLE: where each bucket's entries are. It
 // grows by one bucket at a time, and past kArrayBuckets without moving a
 // slot.
 #ifndef ZAND_STL_INTERNAL_OBJ_HASH_SLOT_TABLE_H
 #define ZAND_STL_INTERNAL_OBJ_HASH_SLOT_TABLE_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "zand_stl/internal/obj_hash_entry_blocks.h"
 
 namespace zand_internal {
 
-// One bucket's slot: the chain element just before the bucket's first
-// position, and a summary of the bucket's hashes, a bit per hash
-// (OBJ_HASH_TABLE::signature_bit).
-struct ObjHashSlot {
-  ChainLink* before;
-  std::uint64_t signature;
-};
+struct ObjHashLeaf;
 
-// The slots of buckets 0 to bucket_count() - 1. A single bucket needs no
-// slot (its elements are the whole chain), so one bucket stores none;
-// up to kArrayBuckets buckets the slots are one array of the next power of
-// two; beyond, segment 0 holds slots 0 to kArrayBuckets - 1 and segment
-// k >= 1 the next kArrayBuckets * 2^(k-1), reached through a directory.
+// The buckets 0 to bucket_count() - 1. A single bucket holds at most
+// kSmallEntries entries (the table grows at the next), and keeps them here,
+// in key order, so that a small table needs no slot storage. From two
+// buckets on, each bucket has a head leaf (its first entries, or the summary
+// of its index): up to kArrayBuckets heads in one array of the next power
+// of two, beyond that in segments, segment 0 holding heads 0 to
+// kArrayBuckets - 1 and segment k >= 1 the next kArrayBuckets * 2^(k-1),
+// reached through a directory. What hangs off a head is the table's to
+// free; this class frees only the heads.
 class ObjHashSlotTable {
  public:
   static constexpr std::uint64_t kArrayBuckets = 64;
+  static constexpr std::size_t kSmallEntries = 4;
 
   // What adding a bucket allocates, made before anything changes and freed
   // unless add_bucket() takes it: a longer array, or a new segment with a
   // directory that has room for it.
   struct Growth {
-    ObjHashSlot* slots = nullptr;
-    ObjHashSlot** directory = nullptr;
+    ObjHashLeaf* heads = nullptr;
+    ObjHashLeaf** directory = nullptr;
+    unsigned segment = 0;  // the new segment's number, with a directory
 
     Growth() = default;
     Growth(const Growth&) = delete;
@@ -44,7 +44,7 @@ class ObjHashSlotTable {
   };
 
   // One bucket; allocates nothing.
-  ObjHashSlotTable() noexcept : m_storage{nullptr}, m_bucket_count(1) {}
+  ObjHashSlotTable() noexcept : m_form{}, m_bucket_count(1) {}
   ObjHashSlotTable(const ObjHashSlotTable&) = delete;
   ObjHashSlotTable& operator=(const ObjHashSlotTable&) = delete;
   // Inline, so that a table of one bucket frees nothing.
@@ -56,41 +56,46 @@ class ObjHashSlotTable {
 
   std::uint64_t bucket_count() const noexcept { return m_bucket_count; }
 
-  // The slot of bucket b < bucket_count(), with two buckets or more.
-  ObjHashSlot& operator[](std::uint64_t b) const noexcept {
-    if (m_bucket_count <= kArrayBuckets) {
-      return m_storage.array[b];
-    }
-    return segment_slot(b);
-  }
+  // The entries of the single bucket, with one bucket.
+  ObjHashEntry** small() noexcept { return m_form.small; }
+  ObjHashEntry* const* small() const noexcept { return m_form.small; }
+
+  // The head of bucket b < bucket_count(), with two buckets or more.
+  // Defined in the library's own obj_hash_slot_table_heads.h, since every
+  // lookup takes it.
+  inline ObjHashLeaf& operator[](std::uint64_t b) const noexcept;
 
   // Allocates what adding one bucket needs. Throws std::bad_alloc, changing
   // nothing.
   void prepare_growth(Growth& growth) const;
 
-  // Adds bucket bucket_count() with what prepare_growth() allocated; its
-  // slot is unset, and so is slot 0 when this makes the second bucket.
+  // Adds bucket bucket_count() with what prepare_growth() allocated. Its
+  // head is unset; so is head 0 when this makes the second bucket, and the
+  // single bucket's entries are then gone from small().
   void add_bucket(Growth& growth) noexcept;
 
-  // Replaces every slot with unset slots of `buckets` buckets. Throws
-  // std::bad_alloc, changing nothing.
+  // Replaces the heads with `buckets` empty ones, or one empty bucket.
+  // Throws std::bad_alloc, changing nothing.
   void reset(std::uint64_t buckets);
 
-  // Frees every slot; one bucket is left.
+  // Frees every head; one empty bucket is left.
   void release() noexcept;
 
  private:
-  // The form m_bucket_count tells: none, an array, or a directory.
-  union Storage {
-    ObjHashSlot* array;
-    ObjHashSlot** segments;
+  // The form m_bucket_count tells: entries, an array, or a directory.
+  union Heads {
+    ObjHashLeaf* array;
+    ObjHashLeaf** segments;
+  };
+  union Form {
+    ObjHashEntry* small[kSmallEntries];
+    Heads heads;
   };
 
-  static Storage allocate(std::uint64_t buckets);
-  static void free(Storage storage, std::uint64_t buckets) noexcept;
-  ObjHashSlot& segment_slot(std::uint64_t b) const noexcept;
+  static Heads allocate(std::uint64_t buckets);
+  static void free(Heads heads, std::uint64_t buckets) noexcept;
 
-  Storage m_storage;
+  Form m_form;
   // Buckets in use, numbered 0 to m_bucket_count - 1.
   std::uint64_t m_bucket_count;
 };

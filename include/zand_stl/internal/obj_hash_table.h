@@ -5,33 +5,32 @@
 //
 // OBJ_HASH_TABLE: a linear-hashing table from text keys, matched without
 // regard to ASCII case, to non-owning ZAND_OBJ* values. It grows one bucket
-// at a time (splitting one older bucket) and keeps every entry on a single
-// circular chain whose order is the map's walk order. The chain is singly
-// linked; a bucket is reached through the element just before it, which is
-// what linking an entry in at the bucket's front needs. Its entries come
-// from ObjHashEntryBlocks and its slots from ObjHashSlotTable.
+// at a time, splitting one older bucket, and its walk order, the map's, is
+// bucket by bucket in ascending bucket number and inside a bucket in
+// ascending key order. Its entries come from ObjHashEntryBlocks; the slot
+// table (ObjHashSlotTable) says where each bucket's entries are: in the
+// table itself while there is one bucket, otherwise from the bucket's head
+// leaf, a cache line of up to six entries with a byte of each one's hash,
+// followed by more leaves or, past 32 entries, an ordered index of them.
 //
 // Invariants, true between any two operations:
-//  1. before(b), for 0 <= b <= bucket_count, is the last element of the
-//     chain ahead of bucket b: the last entry of buckets 0 to b - 1, or the
-//     end element when those are all empty. before(0) is the end element
-//     and before(bucket_count) the chain's last element. Bucket b is the run
-//     after before(b) up to and including before(b + 1); it is empty when
-//     the two are the same element.
-//  2. The chain holds bucket 0, then bucket 1, ... up to bucket_count - 1,
-//     and then comes back to the end element; inside a bucket the entries
-//     ascend by key order, no two of them equal.
-//  3. Each entry lies in the bucket bucket_of(key_hash(key)), and holds
-//     that hash.
-//  4. mask() + 1 is the smallest power of two that is at least
-//     bucket_count, and at least 2.
-//  5. With more than one bucket, the slot of bucket b < bucket_count holds
-//     before(b) and exactly the signature bits of its entries' hashes.
-//     before(bucket_count) is m_last; one bucket has no slot.
-//  6. Every entry lies inside a block of m_blocks.
-// Hence the chain order of a table filled from empty depends only on the
+//  1. mask() + 1 is the smallest power of two that is at least
+//     bucket_count, and at least 2; each entry lies in the bucket
+//     bucket_of(key_hash(key)) and holds that hash.
+//  2. Inside a bucket the entries ascend by key order, no two of them
+//     equal.
+//  3. One bucket holds at most four entries, in the slot table. Every
+//     other bucket's head is a chain (its leaves full but the last, at most
+//     32 entries unless memory for an index ran out) or the summary of an
+//     index whose leaves hold 1 to 6 entries each; each leaf's tags are its
+//     entries' tag_of(hash).
+//  4. Every entry lies inside a block of m_blocks, and the buckets hold
+//     m_count entries in all.
+// Hence the walk order of a table filled from empty depends only on the
 // set of keys and their count, never on the order of insertion: bucket_count
 // is 1 up to 4 entries and a quarter of the entry count, rounded up, beyond.
+// Finding, inserting and stepping a walk take O(log n) key comparisons
+// whatever the keys, O(1) for keys that arrive by chance.
 #ifndef ZAND_STL_INTERNAL_OBJ_HASH_TABLE_H
 #define ZAND_STL_INTERNAL_OBJ_HASH_TABLE_H
 
@@ -52,15 +51,15 @@ struct MsvcLayoutPlaceholder {};
 
 class OBJ_HASH_TABLE {
  public:
-  // An empty chain and one bucket. Allocates nothing, and neither does
-  // destroying a table that never held an entry.
-  OBJ_HASH_TABLE() noexcept : m_end{&m_end}, m_last(&m_end), m_count(0) {}
+  // One empty bucket. Allocates nothing, and neither does destroying a
+  // table that never held more than four entries.
+  OBJ_HASH_TABLE() noexcept : m_count(0) {}
   OBJ_HASH_TABLE(const OBJ_HASH_TABLE&) = delete;
   OBJ_HASH_TABLE& operator=(const OBJ_HASH_TABLE&) = delete;
-
-  // The bit a hash contributes to its bucket's signature.
-  static std::uint64_t signature_bit(std::uint64_t hash) noexcept {
-    return std::uint64_t{1} << ((hash * 0x9E3779B97F4A7C15U) >> 58);
+  ~OBJ_HASH_TABLE() {
+    if (m_slots.bucket_count() != 1) {
+      release_buckets();
+    }
   }
 
   // The bucket of a hash under the current mask and bucket_count.
@@ -70,35 +69,32 @@ class OBJ_HASH_TABLE {
   ObjHashEntry* find_entry(const std::string& key) const noexcept;
 
   // Stores `value` under `key`: an entry with an equal key takes the value
-  // (its key keeps its stored form); otherwise a new entry is inserted,
-  // after the table has grown by a bucket if its load calls for it (the
-  // 5th, 9th, 13th, ... entry). Returns true when it inserted. Throws
-  // std::bad_alloc, or std::length_error at the maximum size; the table is
-  // then exactly as it was.
+  // (its key keeps its stored form); otherwise a new entry is inserted and
+  // the table grows by a bucket if its load calls for it (the 5th, 9th,
+  // 13th, ... entry). Returns true when it inserted. Throws std::bad_alloc,
+  // or std::length_error at the maximum size; the table is then exactly as
+  // it was. When memory for a long bucket's index runs out, the bucket
+  // stays a chain, still correct, and is indexed at a later insertion.
   bool insert_or_assign(const std::string& key, ZAND_OBJ* value);
 
-  // Frees every entry and all storage, and returns to one bucket. The end
-  // element, and so end(), stays valid.
+  // Frees every entry and all storage, and returns to one bucket.
   void clear_entries() noexcept;
 
   // Makes this table an exact copy of `source` (not this table itself): the
-  // same keys, values, buckets and chain order, the entries laid out in
-  // chain order. If copying fails, this table is left valid and empty and
-  // the failure passes on; it then has the source's bucket_count if the
+  // same keys, values, buckets and walk order, the entries laid out in walk
+  // order. If copying fails, this table is left valid and empty and the
+  // failure passes on; it then has the source's bucket_count if the
   // source's slots could be allocated, and its own otherwise.
   void copy_from(const OBJ_HASH_TABLE& source);
 
-  // Chain positions: an entry, or the end element.
-  ChainLink* first() noexcept { return m_end.next; }
-  const ChainLink* first() const noexcept { return m_end.next; }
-  ChainLink* end() noexcept { return &m_end; }
-  const ChainLink* end() const noexcept { return &m_end; }
-  static ObjHashEntry* entry(ChainLink* position) noexcept {
-    return static_cast<ObjHashEntry*>(position);
+  // The walk: the first entry, or null when the table is empty; the entry
+  // after `entry`, or null after the last. A position stays valid until
+  // its entry is freed; an insertion never frees one, though its growth may
+  // move the entry to the new last bucket.
+  ObjHashEntry* first() const noexcept {
+    return m_count == 0 ? nullptr : first_entry();
   }
-  static const ObjHashEntry* entry(const ChainLink* position) noexcept {
-    return static_cast<const ObjHashEntry*>(position);
-  }
+  ObjHashEntry* next(const ObjHashEntry* entry) const noexcept;
 
   std::uint64_t entry_count() const noexcept { return m_count; }
   std::uint64_t bucket_count() const noexcept { return m_slots.bucket_count(); }
@@ -111,27 +107,22 @@ class OBJ_HASH_TABLE {
 #endif
 
  private:
-  ChainLink* before(std::uint64_t b) const noexcept;
-  void set_before(std::uint64_t b, ChainLink* element) noexcept;
-  ObjHashEntry* find_hashed(const std::string& key,
-                            std::uint64_t hash) const noexcept;
-  void split_bucket() noexcept;
-  void link_entry(ObjHashEntry* entry, std::uint64_t b) noexcept;
-  void append_run(ChainLink* first, ChainLink* last) noexcept;
+  ObjHashEntry* first_entry() const noexcept;
+  ObjHashEntry* first_from(std::uint64_t b) const noexcept;
+  void insert_small(ObjHashEntry* entry) noexcept;
+  void grow_from_small(ObjHashEntry* entry) noexcept;
   void copy_entries(const OBJ_HASH_TABLE& source);
+  void release_buckets() noexcept;
   void free_entries() noexcept;
 
 #if defined(_MSC_VER)
   [[maybe_unused]] MsvcLayoutPlaceholder m_msvc_layout_placeholder;
 #endif
-  // The chain's end element; its next is the first position.
-  ChainLink m_end;
-  // The chain's last element: before(bucket_count).
-  ChainLink* m_last;
-  // Entries on the chain.
+  // Entries in all buckets.
   std::uint64_t m_count;
   ObjHashEntryBlocks m_blocks;
-  // The slots, and the bucket count, from which the mask follows.
+  // Where each bucket's entries are, and the bucket count, from which the
+  // mask follows.
   ObjHashSlotTable m_slots;
 };
 

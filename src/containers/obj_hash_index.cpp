@@ -1,0 +1,304 @@
+// The ordered index of a long bucket: a B+ tree of fanout 16 whose leaves
+// are the bucket's leaves. A search prefetches the entries a node compares
+// with before it compares, so that the cache misses of one level overlap.
+#include "containers/obj_hash_index.h"
+
+#include "containers/obj_hash_spares.h"
+#include "util/builtins.h"
+
+namespace zand_internal::obj_hash_index {
+
+namespace {
+
+using Node = ObjHashIndexNode;
+constexpr std::size_t kFanout = Node::kFanout;
+constexpr std::size_t kLeafCapacity = ObjHashLeaf::kCapacity;
+// Enough levels for any number of leaves: 16^16 = 2^64.
+constexpr unsigned kMostHeight = 16;
+
+// The nodes from the root down to a leaf, and the child taken in each.
+struct Path {
+  Node* node[kMostHeight + 1];
+  std::size_t index[kMostHeight + 1];
+};
+
+int compare(const SoughtKey& key, const ObjHashEntry* entry) noexcept {
+  return key.compare_to(entry->key(), entry->key_size);
+}
+
+// The child of `node` whose range holds `key`.
+std::size_t child_for(const Node& node, const SoughtKey& key) noexcept {
+  for (std::size_t i = 1; i < node.count; ++i) {
+    prefetch(node.low[i]);
+  }
+  std::size_t lo = 1;
+  std::size_t hi = node.count;
+  while (lo < hi) {
+    const std::size_t mid = (lo + hi) / 2;
+    if (compare(key, node.low[mid]) < 0) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return lo - 1;
+}
+
+ObjHashLeaf* descend(const Summary& summary, const SoughtKey& key,
+                     Path* path) noexcept {
+  void* at = summary.root;
+  for (unsigned h = summary.height; h > 0; --h) {
+    Node* const node = static_cast<Node*>(at);
+    const std::size_t i = child_for(*node, key);
+    if (path != nullptr) {
+      path->node[h] = node;
+      path->index[h] = i;
+    }
+    at = node->child[i];
+  }
+  return static_cast<ObjHashLeaf*>(at);
+}
+
+// The place of `key` in `leaf`: how many of its entries are smaller; and
+// whether the entry there equals it.
+std::size_t place_in(const ObjHashLeaf& leaf, const SoughtKey& key,
+                     bool& equal) noexcept {
+  std::size_t lo = 0;
+  std::size_t hi = leaf.count;
+  equal = false;
+  while (lo < hi) {
+    const std::size_t mid = (lo + hi) / 2;
+    const int c = compare(key, leaf.chain.entries[mid]);
+    if (c == 0) {
+      equal = true;
+      return mid;
+    }
+    if (c > 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+// The leaves below one node of height h >= 2 span at most this many.
+std::uint64_t span_below(unsigned h) noexcept {
+  return std::uint64_t{1} << (4 * (h - 1));  // kFanout^(h - 1)
+}
+
+unsigned height_for(std::uint64_t leaves) noexcept {
+  unsigned height = 1;
+  while (height < kMostHeight && span_below(height + 1) < leaves) {
+    ++height;
+  }
+  return height;
+}
+
+// Children of a node of height h over m leaves: as few as hold them, each
+// over an even share.
+std::uint64_t children_for(unsigned h, std::uint64_t m) noexcept {
+  return h == 1 ? m : (m + span_below(h) - 1) / span_below(h);
+}
+
+std::uint64_t share(std::uint64_t m, std::uint64_t children,
+                    std::uint64_t i) noexcept {
+  return m / children + (i < m % children ? 1 : 0);
+}
+
+std::size_t count_nodes(unsigned h, std::uint64_t m) noexcept {
+  std::size_t total = 1;
+  if (h > 1) {
+    const std::uint64_t children = children_for(h, m);
+    for (std::uint64_t i = 0; i < children; ++i) {
+      total += count_nodes(h - 1, share(m, children, i));
+    }
+  }
+  return total;
+}
+
+// A node of height h over the next m leaves from `leaves`.
+Node* build_node(unsigned h, std::uint64_t m, ObjHashLeaf*& leaves,
+                 ObjHashSpares& spares) noexcept {
+  Node* const node = spares.take_node();
+  node->height = h;
+  const std::uint64_t children = children_for(h, m);
+  node->count = static_cast<std::uint32_t>(children);
+  for (std::uint64_t i = 0; i < children; ++i) {
+    if (h == 1) {
+      node->child[i] = leaves;
+      node->low[i] = leaves->chain.entries[0];
+      leaves = leaves->chain.next;
+    } else {
+      Node* const below =
+          build_node(h - 1, share(m, children, i), leaves, spares);
+      node->child[i] = below;
+      node->low[i] = below->low[0];
+    }
+  }
+  return node;
+}
+
+void give_nodes(Node* node, ObjHashSpares& spares) noexcept {
+  if (node->height > 1) {
+    for (std::size_t i = 0; i < node->count; ++i) {
+      give_nodes(static_cast<Node*>(node->child[i]), spares);
+    }
+  }
+  spares.give(node);
+}
+
+// Puts (low, child) at place `at` of a node that has room.
+void put_child(Node& node, std::size_t at, const ObjHashEntry* low,
+               void* child) noexcept {
+  for (std::size_t j = node.count; j > at; --j) {
+    node.low[j] = node.low[j - 1];
+    node.child[j] = node.child[j - 1];
+  }
+  node.low[at] = low;
+  node.child[at] = child;
+  ++node.count;
+}
+
+}  // namespace
+
+std::size_t nodes_for(std::uint64_t leaves) noexcept {
+  return count_nodes(height_for(leaves), leaves);
+}
+
+void build(Summary& summary, ObjHashLeaf* first, std::uint64_t leaves,
+           std::uint64_t size, ObjHashSpares& spares) noexcept {
+  std::uint64_t all = ~std::uint64_t{0};
+  std::uint64_t any = 0;
+  for (const ObjHashLeaf* leaf = first; leaf != nullptr;
+       leaf = leaf->chain.next) {
+    for (std::size_t i = 0; i < leaf->count; ++i) {
+      all &= leaf->chain.entries[i]->hash;
+      any |= leaf->chain.entries[i]->hash;
+    }
+  }
+  const unsigned height = height_for(leaves);
+  ObjHashLeaf* next = first;
+  summary.root = build_node(height, leaves, next, spares);
+  summary.first = first;
+  summary.size = size;
+  summary.all = all;
+  summary.any = any;
+  summary.height = height;
+}
+
+ObjHashEntry* find(const Summary& summary, const SoughtKey& key,
+                   std::uint64_t hash) noexcept {
+  const ObjHashLeaf* const leaf = descend(summary, key, nullptr);
+  std::uint64_t matches = leaf->matches(tag_of(hash));
+  const std::uint64_t after_first = matches & (matches - 1);
+  if ((after_first & (after_first - 1)) == 0) {
+    // Two candidates at most, as a byte of the hash tells them.
+    for (; matches != 0; matches &= matches - 1) {
+      ObjHashEntry* const e = leaf->chain.entries[lowest_set_bit(matches) / 8];
+      if (e->hash == hash && compare(key, e) == 0) {
+        return e;
+      }
+    }
+    return nullptr;
+  }
+  // Keys that share their hash, as chosen ones do: by their order.
+  bool equal = false;
+  const std::size_t i = place_in(*leaf, key, equal);
+  return equal ? leaf->chain.entries[i] : nullptr;
+}
+
+ObjHashLeaf* leaf_for(const Summary& summary, const SoughtKey& key) noexcept {
+  return descend(summary, key, nullptr);
+}
+
+void reserve_insertion(const Summary& summary, const SoughtKey& key,
+                       ObjHashSpares& spares) {
+  Path path;
+  const ObjHashLeaf* const leaf = descend(summary, key, &path);
+  if (leaf->count < kLeafCapacity) {
+    return;
+  }
+  // A full leaf splits, and so does each full node above it.
+  std::size_t nodes = 0;
+  unsigned h = 1;
+  for (; h <= summary.height && path.node[h]->count == kFanout; ++h) {
+    ++nodes;
+  }
+  if (h > summary.height) {
+    ++nodes;  // a new root
+  }
+  spares.reserve(1, nodes);
+}
+
+void insert(Summary& summary, ObjHashEntry* entry, const SoughtKey& key,
+            ObjHashSpares& spares) noexcept {
+  Path path;
+  ObjHashLeaf* const leaf = descend(summary, key, &path);
+  bool equal = false;
+  const std::size_t at = place_in(*leaf, key, equal);
+  ++summary.size;
+  summary.all &= entry->hash;
+  summary.any |= entry->hash;
+  if (leaf->count < kLeafCapacity) {
+    leaf->insert_at(at, entry);
+    return;
+  }
+
+  // The leaf's six entries and the new one, split four and three.
+  ObjHashEntry* entries[kLeafCapacity + 1];
+  for (std::size_t i = 0, j = 0; i <= kLeafCapacity; ++i) {
+    entries[i] = i == at ? entry : leaf->chain.entries[j++];
+  }
+  ObjHashLeaf* const right = spares.take_leaf();
+  right->clear();
+  leaf->count = 0;
+  for (std::size_t i = 0; i <= kLeafCapacity; ++i) {
+    ObjHashLeaf* const half = i < 4 ? leaf : right;
+    half->put(half->count++, entries[i]);
+  }
+  right->chain.next = leaf->chain.next;
+  leaf->chain.next = right;
+
+  // The new leaf's place in the node above, and so on up while nodes are
+  // full: a full node's children and the new one split nine and eight.
+  const ObjHashEntry* low = right->chain.entries[0];
+  void* child = right;
+  for (unsigned h = 1; h <= summary.height; ++h) {
+    Node& node = *path.node[h];
+    const std::size_t place = path.index[h] + 1;
+    if (node.count < kFanout) {
+      put_child(node, place, low, child);
+      return;
+    }
+    const ObjHashEntry* lows[kFanout + 1];
+    void* children[kFanout + 1];
+    for (std::size_t i = 0, j = 0; i <= kFanout; ++i) {
+      lows[i] = i == place ? low : node.low[j];
+      children[i] = i == place ? child : node.child[j++];
+    }
+    Node* const sibling = spares.take_node();
+    sibling->height = node.height;
+    node.count = 0;
+    sibling->count = 0;
+    for (std::size_t i = 0; i <= kFanout; ++i) {
+      Node& half = i < 9 ? node : *sibling;
+      put_child(half, half.count, lows[i], children[i]);
+    }
+    low = sibling->low[0];
+    child = sibling;
+  }
+  Node* const root = spares.take_node();
+  root->height = summary.height + 1;
+  root->count = 0;
+  put_child(*root, 0, static_cast<Node*>(summary.root)->low[0], summary.root);
+  put_child(*root, 1, low, child);
+  summary.root = root;
+  ++summary.height;
+}
+
+void release_nodes(const Summary& summary, ObjHashSpares& spares) noexcept {
+  give_nodes(summary.root, spares);
+}
+
+}  // namespace zand_internal::obj_hash_index

@@ -1,0 +1,66 @@
+// The ordered index of a long bucket: a B+ tree over the bucket's leaves, in
+// the table's case-insensitive key order, so that finding or placing a key
+// among n entries of one bucket takes O(log n) comparisons however the keys
+// were chosen. A bucket's keys are unique, so no tie needs breaking. Internal.
+#ifndef ZAND_STL_SRC_CONTAINERS_OBJ_HASH_INDEX_H
+#define ZAND_STL_SRC_CONTAINERS_OBJ_HASH_INDEX_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "containers/obj_hash_key.h"
+#include "containers/obj_hash_leaf.h"
+
+namespace zand_internal {
+
+class ObjHashSpares;
+
+// A node above the leaves. Child i holds the keys from low[i] up to, not
+// including, low[i + 1]; low[0] is the smallest key below the node, kept
+// only for when a split passes it up, and searches never read it.
+struct ObjHashIndexNode {
+  static constexpr std::size_t kFanout = 16;
+
+  std::uint32_t count;   // children in use, 1 to kFanout
+  std::uint32_t height;  // 1 when the children are leaves
+  const ObjHashEntry* low[kFanout];
+  void* child[kFanout];
+};
+
+namespace obj_hash_index {
+
+using Summary = ObjHashLeaf::IndexSummary;
+
+// The nodes build() takes over `leaves` leaves.
+std::size_t nodes_for(std::uint64_t leaves) noexcept;
+
+// Makes `summary` the index of the leaves chained from `first`: `leaves`
+// leaves, each holding at least one entry, in ascending key order, `size`
+// entries in all. Its nodes come from `spares`, which holds nodes_for().
+void build(Summary& summary, ObjHashLeaf* first, std::uint64_t leaves,
+           std::uint64_t size, ObjHashSpares& spares) noexcept;
+
+// The entry whose key equals `key`, or null.
+ObjHashEntry* find(const Summary& summary, const SoughtKey& key,
+                   std::uint64_t hash) noexcept;
+
+// The leaf whose range holds `key`.
+ObjHashLeaf* leaf_for(const Summary& summary, const SoughtKey& key) noexcept;
+
+// Reserves in `spares` what inserting `key` takes. Throws std::bad_alloc.
+void reserve_insertion(const Summary& summary, const SoughtKey& key,
+                       ObjHashSpares& spares);
+
+// Inserts `entry`, whose key `key` is absent, with what reserve_insertion()
+// reserved.
+void insert(Summary& summary, ObjHashEntry* entry, const SoughtKey& key,
+            ObjHashSpares& spares) noexcept;
+
+// Gives every node to `spares`; the leaves stay chained from summary.first.
+void release_nodes(const Summary& summary, ObjHashSpares& spares) noexcept;
+
+}  // namespace obj_hash_index
+
+}  // namespace zand_internal
+
+#endif  // ZAND_STL_SRC_CONTAINERS_OBJ_HASH_INDEX_H
