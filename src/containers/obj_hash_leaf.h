@@ -33,14 +33,17 @@ struct ObjHashLeaf {
     std::uint32_t height;  // levels of nodes above the leaves, 1 or more
   };
 
+  // What every leaf but an indexed bucket's head holds.
+  struct Chain {
+    ObjHashEntry* entries[kCapacity];  // ascending key order
+    ObjHashLeaf* next;  // the bucket's next leaf (of a chain or index)
+  };
+
   std::uint8_t tags[kCapacity];  // tag_of(hash) of each entry
   std::uint8_t count;            // entries held here
   std::uint8_t kind;             // of a head: kChain or kIndexed
   union {
-    struct {
-      ObjHashEntry* entries[kCapacity];  // ascending key order
-      ObjHashLeaf* next;  // the bucket's next leaf (of a chain or index)
-    } chain;
+    Chain chain;
     IndexSummary index;
   };
 

@@ -3,7 +3,9 @@
 // so the counts cover the library's nodes, entries and strings.
 #include "failing_allocator.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -28,6 +30,27 @@ void release(void* p) noexcept {
   if (p != nullptr) {
     --g_live;
     std::free(p);
+  }
+}
+
+// Over-aligned blocks come from allocate() too: the block's start is kept
+// just before the aligned address handed out.
+void* allocate_aligned(std::size_t size, std::align_val_t alignment) {
+  const auto align = static_cast<std::size_t>(alignment);
+  char* const raw = static_cast<char*>(allocate(size + align + sizeof(void*)));
+  const auto address =
+      (reinterpret_cast<std::uintptr_t>(raw + sizeof(void*)) + align - 1) &
+      ~(std::uintptr_t{align} - 1);
+  char* const aligned = reinterpret_cast<char*>(address);
+  std::memcpy(aligned - sizeof(void*), &raw, sizeof raw);
+  return aligned;
+}
+
+void release_aligned(void* p) noexcept {
+  if (p != nullptr) {
+    void* raw = nullptr;
+    std::memcpy(&raw, static_cast<char*>(p) - sizeof(void*), sizeof raw);
+    release(raw);
   }
 }
 
@@ -68,4 +91,44 @@ void operator delete(void* p, const std::nothrow_t& /*tag*/) noexcept {
 }
 void operator delete[](void* p, const std::nothrow_t& /*tag*/) noexcept {
   release(p);
+}
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  return allocate_aligned(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  return allocate_aligned(size, alignment);
+}
+void* operator new(std::size_t size, std::align_val_t alignment,
+                   const std::nothrow_t& /*tag*/) noexcept {
+  try {
+    return allocate_aligned(size, alignment);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, std::align_val_t alignment,
+                     const std::nothrow_t& tag) noexcept {
+  return operator new(size, alignment, tag);
+}
+void operator delete(void* p, std::align_val_t /*alignment*/) noexcept {
+  release_aligned(p);
+}
+void operator delete[](void* p, std::align_val_t /*alignment*/) noexcept {
+  release_aligned(p);
+}
+void operator delete(void* p, std::size_t /*size*/,
+                     std::align_val_t /*alignment*/) noexcept {
+  release_aligned(p);
+}
+void operator delete[](void* p, std::size_t /*size*/,
+                       std::align_val_t /*alignment*/) noexcept {
+  release_aligned(p);
+}
+void operator delete(void* p, std::align_val_t /*alignment*/,
+                     const std::nothrow_t& /*tag*/) noexcept {
+  release_aligned(p);
+}
+void operator delete[](void* p, std::align_val_t /*alignment*/,
+                       const std::nothrow_t& /*tag*/) noexcept {
+  release_aligned(p);
 }
