@@ -22,6 +22,10 @@ corruptions=(
   "broken_list.m_chain._M_impl._M_node._M_next->_M_next->_M_next = (std::__detail::_List_node_base *) 8"
 )
 
+# The views' texts may hold more than ASCII (a map's cut key ends in "…"):
+# the debuggers write UTF-8 whatever the caller's locale.
+export LC_ALL=C.UTF-8
+
 rm -rf "$work"
 mkdir -p "$work"
 args=()
