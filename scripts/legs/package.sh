@@ -1,10 +1,11 @@
 # Packaging: configure for one prefix, install into another with
 # `cmake --install --prefix`, build and run a consumer against that install
-# with find_package and with pkg-config, and one through add_subdirectory, and
+# with find_package and with pkg-config, and one through add_subdirectory,
+# check that GDB loads the installed printers for the library by itself, and
 # compare the library's ABI with the committed baseline.
 set -euo pipefail
 source scripts/common.sh
-ensure_packages cmake ninja-build g++ pkg-config abigail-tools
+ensure_packages cmake ninja-build g++ pkg-config abigail-tools gdb
 
 root=$PWD
 build=build/package
@@ -35,9 +36,21 @@ for f in "$libdir/libzand_stl.so.${version%%.*}" "$libdir/libzand_stl.so" \
   "$libdir/cmake/zand_stl/zand_stlConfigVersion.cmake" \
   "$libdir/pkgconfig/zand_stl.pc" \
   "$prefix/include/zand_stl/zand_stl.h" \
-  "$prefix/include/zand_stl/internal/obj_hash_table.h"; do
+  "$prefix/include/zand_stl/internal/obj_hash_table.h" \
+  "$prefix/share/zand_stl/lldb/zand_stl_lldb.py" \
+  "$prefix/share/zand_stl/zand_stl.natvis"; do
   [[ -e $f ]] || { echo "package: missing $f"; exit 1; }
 done
+# GDB looks for a library's printers under its auto-load directory, at the
+# library's own path.
+autoload=$prefix/share/gdb/auto-load
+gdb_script=$autoload$libdir/libzand_stl.so.$version-gdb.py
+[[ -e $gdb_script ]] || { echo "package: missing $gdb_script"; exit 1; }
+# The package hands the natvis file to Visual C++ consumers, from the install.
+natvis=$(sed -n 's/.*INTERFACE_SOURCES.*\${_IMPORT_PREFIX}\([^>]*natvis\)>.*/\1/p' \
+  "$libdir/cmake/zand_stl/zand_stlTargets.cmake")
+[[ -n $natvis && -e $prefix$natvis ]] ||
+  { echo "package: the package names no installed natvis file ($natvis)"; exit 1; }
 echo "package: version $version installed into $prefix"
 
 # Configures, builds and runs the CMake consumer project tests/package/$1.
@@ -51,6 +64,16 @@ cmake_consumer() {
 }
 
 cmake_consumer find_package -DCMAKE_PREFIX_PATH="$prefix"
+
+echo "== GDB loads the printers for the consumer's library"
+# A prefix other than GDB's own is named to it, as the README tells users.
+gdb -batch -nx -iex "add-auto-load-scripts-directory $autoload" \
+  -iex "add-auto-load-safe-path $autoload" -ex 'break puts' -ex run \
+  -ex 'info auto-load python-scripts' "$work/find_package/consumer" \
+  </dev/null >"$work/gdb.log" 2>&1 || true
+awk -v script="$gdb_script" '$1 == "Yes" && $2 == script { found = 1 }
+  END { exit !found }' "$work/gdb.log" ||
+  { cat "$work/gdb.log"; echo "package: GDB did not load $gdb_script"; exit 1; }
 
 echo "== consumer through pkg-config"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
