@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "containers/key_model.h"
 #include "containers/map_model.h"
 #include "support/counted_obj.h"
 #include "support/failing_allocator.h"
@@ -170,6 +171,68 @@ TEST(Allocation, MapInsertionsCopiesAssignmentsAndWalks) {
         EXPECT_EQ(source.get_next_entry(key), &objs[0]);
         EXPECT_EQ(key, order[0]);
       });
+}
+
+// Keys an attacker chooses fill buckets past the size at which they keep an
+// index, and split them; building an index takes memory only if it can be
+// had. So every allocation of such a fill is failed in turn, whether or not
+// the failure reaches the caller: an insertion that fails leaves exactly the
+// table of the keys before it, one whose index could not be built carries
+// on without, and either way the table is valid, walks as the model says,
+// and takes the rest of the keys afterwards.
+TEST(Allocation, ChosenKeysSurviveEveryFailedAllocation) {
+  Keys keys;
+  for (std::size_t i = 0; i < 200; ++i) {
+    keys.push_back(zand_test::one_bucket_key(i, 8));
+    keys.push_back(zand_test::low_bits_key(i, 5, 16));
+  }
+  using zand_internal::OBJ_HASH_TABLE;
+  const std::size_t before = zand_test::allocations_made();
+  {
+    OBJ_HASH_TABLE counted;
+    for (const std::string& key : keys) {
+      counted.insert_or_assign(key, nullptr);
+    }
+  }
+  const std::size_t allocations = zand_test::allocations_made() - before;
+  const std::size_t live = zand_test::live_allocations();
+  for (std::size_t k = 1; k <= allocations; ++k) {
+    {
+      OBJ_HASH_TABLE table;
+      std::size_t inserted = 0;
+      try {
+        zand_test::FailAllocationAt fail(k);
+        for (; inserted < keys.size(); ++inserted) {
+          table.insert_or_assign(keys[inserted], nullptr);
+        }
+      } catch (const std::bad_alloc&) {
+        expect_valid(table);
+        ASSERT_EQ(table.entry_count(), inserted) << k;
+      }
+      for (; inserted < keys.size(); ++inserted) {
+        table.insert_or_assign(keys[inserted], nullptr);
+      }
+      expect_valid(table);
+      Keys walked;
+      for (auto* e = table.first(); e != nullptr; e = table.next(e)) {
+        walked.emplace_back(e->key());
+      }
+      ASSERT_EQ(walked, model_walk(keys)) << k;
+    }
+    ASSERT_EQ(zand_test::live_allocations(), live) << "leak failing " << k;
+  }
+  // A copy builds its indexes with memory it must have: a failure leaves
+  // the valid empty table that every failed copy leaves.
+  OBJ_HASH_TABLE source;
+  for (const std::string& key : keys) {
+    source.insert_or_assign(key, nullptr);
+  }
+  sweep_allocation_failures([] { return std::make_unique<OBJ_HASH_TABLE>(); },
+                            [&](auto& table) { table->copy_from(source); },
+                            [](auto& table) {
+                              expect_valid(*table);
+                              EXPECT_EQ(table->first(), nullptr);
+                            });
 }
 
 // An empty map allocates nothing, whatever is asked of it, and the first

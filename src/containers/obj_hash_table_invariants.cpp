@@ -152,6 +152,14 @@ std::string OBJ_HASH_TABLE::invariant_violation() const {
   return failure;
 }
 
+std::uint64_t OBJ_HASH_TABLE::indexed_buckets() const noexcept {
+  std::uint64_t indexed = 0;
+  for (std::uint64_t b = 0; bucket_count() > 1 && b < bucket_count(); ++b) {
+    indexed += m_slots[b].kind == ObjHashLeaf::kIndexed ? 1U : 0U;
+  }
+  return indexed;
+}
+
 }  // namespace zand_internal
 
 #endif  // NDEBUG

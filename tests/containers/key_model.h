@@ -5,10 +5,12 @@
 #ifndef ZAND_STL_TESTS_CONTAINERS_KEY_MODEL_H
 #define ZAND_STL_TESTS_CONTAINERS_KEY_MODEL_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zand_test {
 
@@ -62,6 +64,51 @@ inline std::string one_bucket_key(std::size_t i, std::size_t blocks) {
   for (std::size_t b = 0; b < blocks; ++b) {
     key += ((i >> b) & 1) != 0 ? "di" : "cz";
   }
+  return key;
+}
+
+// Key number i of a family whose hashes agree in their low `bits` bits (1
+// to 20) and differ above them: one bucket while the table's mask stays
+// below bit `bits`, spread apart as it grows past. The key is `length`
+// bytes (at least 13): i's digits, dots, and five bytes, none a capital
+// letter, that bring the hash's low bits to zero.
+inline std::string low_bits_key(std::size_t i, unsigned bits,
+                                std::size_t length) {
+  using Tail = std::array<char, 5>;
+  static std::vector<Tail> tails[21];  // by bits: a tail for each residue
+  const std::uint64_t residues = std::uint64_t{1} << bits;
+  std::vector<Tail>& table = tails[bits];
+  if (table.empty()) {
+    // Five of these 68 bytes span more than eight times 2^20 values, so
+    // every residue has a tail, found long before trying them all.
+    std::string symbols;
+    for (char c = '!'; c <= '~'; ++c) {
+      if (c < 'A' || c > 'Z') {
+        symbols += c;
+      }
+    }
+    table.assign(residues, Tail{});
+    std::uint64_t found = 0;
+    for (std::uint64_t n = 0; found < residues; ++n) {
+      Tail tail;
+      std::uint64_t digits = n;
+      for (char& c : tail) {
+        c = symbols[digits % symbols.size()];
+        digits /= symbols.size();
+      }
+      const std::uint64_t v =
+          h17_hash({tail.data(), tail.size()}) & (residues - 1);
+      if (table[v][0] == 0) {
+        table[v] = tail;
+        ++found;
+      }
+    }
+  }
+  std::string key = std::to_string(i);
+  key.resize(length - 5, '.');
+  // The key's hash is the head's times 17^5 plus the tail's.
+  const std::uint64_t wanted = (0 - h17_hash(key) * 1419857) & (residues - 1);
+  key.append(table[wanted].data(), 5);
   return key;
 }
 

@@ -143,10 +143,27 @@ inline void fill_key(KeySource& in, std::string& key, std::size_t begin,
   }
 }
 
-// A key from the script: a short one byte by byte; a long one from one of
-// a few seeds, so that long keys meet again, equal or differing only in
-// their last bytes, which the script gives.
+// A key of a family that an attacker would choose: all of one hash, or of
+// equal low bits (4 to 8 of them, so that growth splits the family apart),
+// letters in either case.
+template <typename Source>
+std::string family_key(Source& in) {
+  std::string key =
+      in.below(2) != 0
+          ? one_bucket_key(in.below(4096), 12)
+          : low_bits_key(in.below(4096), static_cast<unsigned>(4 + in.below(5)),
+                         13 + in.below(20));
+  return in.below(2) != 0 ? other_case(key) : key;
+}
+
+// A key from the script: now and then of a chosen family; a short one byte
+// by byte; a long one from one of a few seeds, so that long keys meet
+// again, equal or differing only in their last bytes, which the script
+// gives.
 inline std::string script_key(Script& in) {
+  if (in.below(8) == 0) {
+    return family_key(in);
+  }
   const std::size_t length = key_length(in, 64);
   const bool any = in.below(2) != 0;
   std::string key(length, ' ');
@@ -224,12 +241,16 @@ inline std::string run_map_script(const TempDir& /*dir*/,
       turns.swap();
     } else if (op < 252) {
       SCRIPT_PASS(s.check_walk());
-    } else if (op < 255) {  // many keys at once, long ones rarely
+    } else if (op < 255) {  // many keys at once: long ones rarely, or chosen
       KeySource fill(in.below(256));
+      const bool chosen = in.below(4) == 0;
       for (std::size_t n = std::min(fill_size(in), fill_budget); n-- > 0;) {
         --fill_budget;
-        std::string key(key_length(fill, 1024), ' ');
-        fill_key(fill, key, 0, key.size(), fill.below(2) != 0);
+        std::string key = chosen ? family_key(fill) : std::string();
+        if (!chosen) {
+          key.resize(key_length(fill, 1024));
+          fill_key(fill, key, 0, key.size(), fill.below(2) != 0);
+        }
         ZAND_OBJ* value = fill.below(2) != 0 ? &pool[0] : nullptr;
         map.set_at(key, value);
         const bool added = s.model.set_at(key, value);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "containers/key_model.h"
 #include "containers/map_model.h"
 
 namespace {
@@ -84,6 +85,49 @@ TEST(ObjHashTable, EveryInsertionThroughTheFirstSegmentsKeepsShapeAndOrder) {
   for (std::size_t n = 1; n <= 40; ++n) {
     table.insert_or_assign(keys[n - 1], nullptr);
     expect_table_of(table, keys, n, true);
+  }
+}
+
+// Keys that share a bucket however the table grows (one hash), and keys
+// that share one until the mask reaches bit 5 (equal low bits): each
+// insertion keeps the shape, the invariants and the model's walk while a
+// bucket crosses the index threshold at -1, 0 and +1 and splits into
+// halves above and below it; copies keep the indexes, and lookups of
+// absent keys of the family miss.
+TEST(ObjHashTable, ChosenKeysKeepShapeAndOrderAcrossTheIndexThreshold) {
+  constexpr std::size_t kKeys = 400;
+  const std::uint64_t threshold = 32;  // obj_hash_bucket::kIndexAbove
+  for (const bool one_hash : {true, false}) {
+    const auto family = [one_hash](std::size_t i) {
+      return one_hash ? zand_test::one_bucket_key(i, 12)
+                      : zand_test::low_bits_key(i, 5, 24);
+    };
+    Keys keys;
+    OBJ_HASH_TABLE table;
+    for (std::size_t n = 1; n <= kKeys; ++n) {
+      keys.push_back(family(n - 1));
+      ASSERT_TRUE(table.insert_or_assign(keys.back(), nullptr));
+      expect_table_of(table, keys, n, n < 80 || n % 17 == 0);
+#ifndef NDEBUG
+      if (one_hash) {  // one bucket, indexed exactly past the threshold
+        ASSERT_EQ(table.indexed_buckets(), n > threshold ? 1U : 0U) << n;
+      }
+#endif
+    }
+#ifndef NDEBUG
+    EXPECT_GT(table.indexed_buckets(), 0U);
+#endif
+    for (std::size_t i = 0; i < kKeys + 50; ++i) {
+      const auto* found = table.find_entry(zand_test::other_case(family(i)));
+      ASSERT_EQ(found != nullptr, i < kKeys) << i;
+    }
+    OBJ_HASH_TABLE copy;
+    copy.insert_or_assign("other", nullptr);
+    copy.copy_from(table);
+    expect_table_of(copy, keys, kKeys, true);
+#ifndef NDEBUG
+    EXPECT_EQ(copy.indexed_buckets(), table.indexed_buckets());
+#endif
   }
 }
 

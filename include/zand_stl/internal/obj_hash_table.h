@@ -104,6 +104,8 @@ class OBJ_HASH_TABLE {
   // Checks the invariants; returns an empty string when they hold, or a
   // description of the first violation. Debug builds only.
   std::string invariant_violation() const;
+  // The buckets that keep an index. Debug builds only.
+  std::uint64_t indexed_buckets() const noexcept;
 #endif
 
  private:
