@@ -142,6 +142,38 @@ def one_bucket_key(i, blocks):
     return b"".join(b"di" if (i >> b) & 1 else b"cz" for b in range(blocks))
 
 
+LOW_BITS_SYMBOLS = bytes(c for c in range(0x21, 0x7F) if not 0x41 <= c <= 0x5A)
+
+
+def low_bits_tails(bits):
+    """For each residue of 2^bits, five bytes (no capital letter) whose hash
+    has it (tests/containers/key_model.h makes its tails alike)."""
+    residues = 1 << bits
+    table = [None] * residues
+    found = 0
+    n = 0
+    while found < residues:
+        digits = n
+        tail = bytearray()
+        for _ in range(5):
+            tail.append(LOW_BITS_SYMBOLS[digits % len(LOW_BITS_SYMBOLS)])
+            digits //= len(LOW_BITS_SYMBOLS)
+        value = key_hash(bytes(tail)) & (residues - 1)
+        if table[value] is None:
+            table[value] = bytes(tail)
+            found += 1
+        n += 1
+    return table
+
+
+def low_bits_key(i, bits, length, tails):
+    """Key i of a family whose hashes agree in their low bits: i's digits,
+    dots, and a tail that brings the low bits to zero."""
+    head = str(i).encode().ljust(length - 5, b".")
+    wanted = (-key_hash(head) * 17 ** 5) % (1 << bits)
+    return head + tails[wanted]
+
+
 def patterned(rng, length):
     """length bytes: a few random ones around a repeated unit of 1-13."""
     head = random_bytes(rng, rng.below(4))
@@ -176,8 +208,8 @@ def make_keys():
     keys = KeySet()
     keys.add(b"")
 
-    # Two families of keys that all share one hash, and so one bucket, in
-    # letters of both cases.
+    # Two families of keys that all share one hash, and so one bucket that
+    # keeps an index, in letters of both cases.
     for i in range(256):
         keys.add_new(random_case(rng, one_bucket_key(i, 8)))
     chosen = set()
@@ -191,6 +223,13 @@ def make_keys():
     for i in range(32):
         blocks = random_case(rng, one_bucket_key(i, 5))
         keys.add_new(prefix + blocks + b"~!\xE9")
+
+    # A family whose hashes agree in their low 10 bits: one bucket up to
+    # 1,024 buckets, then split apart as the table grows past 2,048 and
+    # 4,096.
+    tails = low_bits_tails(10)
+    for i in range(300):
+        keys.add_new(random_case(rng, low_bits_key(i, 10, 28, tails)))
 
     # Keys of 64 KiB and more, around the boundary.
     for length in (65535, 65536, 65537, 65543, 65544, 65545, 98307, 131077):
