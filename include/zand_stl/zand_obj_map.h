@@ -17,8 +17,8 @@
 //
 // set_at and look_up take O(log n) key comparisons in the number of keys,
 // whatever the keys (keys that arrive by chance take O(1)): a bucket that
-// keys chosen to share a hash make long keeps an ordered index of them. A
-// whole walk takes O(n).
+// keys chosen to share a hash make long keeps an ordered index of them, in
+// which a step of a walk takes O(log n) too.
 #ifndef ZAND_STL_ZAND_OBJ_MAP_H
 #define ZAND_STL_ZAND_OBJ_MAP_H
 
