@@ -5,6 +5,8 @@
 // platforms.
 #include "zand_stl/internal/obj_hash_table.h"
 
+#include <algorithm>
+
 #include "containers/obj_hash_bucket.h"
 #include "containers/obj_hash_key.h"
 #include "containers/obj_hash_slot_table_heads.h"
@@ -96,7 +98,7 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
   }
   if (buckets == 1) {
     ObjHashEntry* const made =
-        m_blocks.make(key.data(), key.size(), hash, value, m_count / 4);
+        m_blocks.make(key.data(), key.size(), hash, value, entries_ahead());
     if (!grows) {
       insert_small(made);
       return true;
@@ -127,7 +129,7 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
   ObjHashSpares spares;
   obj_hash_bucket::reserve_insertion(m_slots[b], sought, spares);
   ObjHashEntry* const made =
-      m_blocks.make(key.data(), key.size(), hash, value, m_count / 4);
+      m_blocks.make(key.data(), key.size(), hash, value, entries_ahead());
 
   // Nothing below can fail. The entry goes into its bucket first, then
   // the new bucket n takes its entries from bucket s: the end is the same
@@ -146,6 +148,15 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
     obj_hash_bucket::index_if_long(m_slots[b], spares);
   }
   return true;
+}
+
+// How many entries a new entry block should have room for: one at a time
+// while the table fits in one bucket, so that a map of a key or two holds
+// little more than its keys; from the second bucket on, the four of its
+// first growth, then half as many as the table holds, so that blocks grow
+// with it and leave at most a third of their room unused.
+std::uint64_t OBJ_HASH_TABLE::entries_ahead() const noexcept {
+  return m_count < kSmall ? 1 : std::max<std::uint64_t>(kSmall, m_count / 2);
 }
 
 // Puts a new entry among the single bucket's, in key order.

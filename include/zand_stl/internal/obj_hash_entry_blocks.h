@@ -75,8 +75,8 @@ class ObjHashEntryBlocks {
 
   // The newest block; each block holds the one made before it.
   ObjHashEntryBlock* m_newest;
-  // Where the room left in the block being carved begins; the block's
-  // header says where it ends.
+  // Where the room left in the newest block begins (its header says where
+  // it ends), or null when it has none.
   char* m_free;
 };
 

@@ -109,6 +109,7 @@ class OBJ_HASH_TABLE {
 #endif
 
  private:
+  std::uint64_t entries_ahead() const noexcept;
   ObjHashEntry* first_entry() const noexcept;
   ObjHashEntry* first_from(std::uint64_t b) const noexcept;
   void insert_small(ObjHashEntry* entry) noexcept;
