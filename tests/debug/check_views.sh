@@ -33,8 +33,8 @@ bare_objects=(map empty_map cleared_map small_map)
 # node to address 8. The maps hold seven keys of one bucket, six in its
 # head and one in the leaf after: looped_map's head leads back to itself,
 # unlinked_map's to address 8, and stuck_map's bucket 0 (whichever holds
-# the keys) to itself, emptied. One C++ expression each,
-# for both debuggers.
+# the keys) to itself, emptied. One C++ expression each, for both
+# debuggers; full MAP is the head of the bucket that holds the keys.
 first=cyclic_list.m_chain._M_impl._M_node._M_next
 heads() { echo "$1.m_table.m_slots.m_form.heads.array"; }
 full() { echo "$(heads "$1")[$(heads "$1")[0].count == 0]"; }
