@@ -1,7 +1,8 @@
 // The program the debugger tests stop in, at zand_views_stop(): it fills
-// lists and holds streams, and first writes what GDB and LLDB must show of
-// each, taken from the objects' own walks and streams, into DIR/gdb.expected
-// and DIR/lldb.expected (usage: zand_stl_views_program DIR).
+// lists and maps and holds streams, and first writes what GDB and LLDB must
+// show of each, taken from the objects' own walks and streams, into
+// DIR/gdb.expected and DIR/lldb.expected (usage: zand_stl_views_program
+// DIR).
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "containers/key_model.h"
 #include "zand_stl/zand_stl.h"
 
 namespace {
@@ -51,18 +53,28 @@ std::string lldb_pointer(const void* pointer) {
   return text;
 }
 
-// GDB, as `output NAME`: the summary, then the children in braces, where
-// the last one tells of a cut or a fault.
+// What a walk that stopped early says after the summary: how many children
+// are shown, or what broke it off.
+std::string notes(const View& view) {
+  std::string text;
+  if (view.cut) text += ", showing the first " + std::to_string(kShown);
+  if (!view.fault.empty()) text += ", " + view.fault;
+  return text;
+}
+
+// GDB, as `output NAME`: the summary, then the children in braces. A list's
+// last child tells of a cut or a fault; a map's children are all key and
+// value, so its summary does.
 std::string gdb_text(const View& view) {
+  const bool map = view.type == "ZAND_OBJ_MAP";
   std::vector<std::string> children;
   for (std::size_t i = 0; i < view.values.size(); ++i) {
     const std::string value = gdb_pointer(view.values[i]);
-    children.push_back(view.keys.empty() ? value
-                                         : "[" + view.keys[i] + "] = " + value);
+    children.push_back(map ? "[" + view.keys[i] + "] = " + value : value);
   }
-  if (view.cut) children.push_back("...");
-  if (!view.fault.empty()) children.push_back(view.fault);
-  std::string text = view.summary;
+  if (view.cut && !map) children.push_back("...");
+  if (!view.fault.empty() && !map) children.push_back(view.fault);
+  std::string text = view.summary + (map ? notes(view) : "");
   for (std::size_t i = 0; i < children.size(); ++i) {
     text += (i ? ", " : " = {") + children[i];
   }
@@ -72,9 +84,8 @@ std::string gdb_text(const View& view) {
 // LLDB, as `frame variable NAME`: a cut or a fault ends the summary, and
 // each child has a line of its own.
 std::string lldb_text(const std::string& name, const View& view) {
-  std::string text = "(" + view.type + ") " + name + " = " + view.summary;
-  if (view.cut) text += ", showing the first " + std::to_string(kShown);
-  if (!view.fault.empty()) text += ", " + view.fault;
+  std::string text =
+      "(" + view.type + ") " + name + " = " + view.summary + notes(view);
   if (view.values.empty()) return text;
   text += " {\n";
   for (std::size_t i = 0; i < view.values.size(); ++i) {
@@ -173,6 +184,58 @@ View walk_map(ZAND_OBJ_MAP& map, int cursor) {
   for (int i = 0; i < cursor; ++i) map.get_next_entry(key);
   view.summary +=
       cursor == map.size() ? "at end" : "at " + std::to_string(cursor);
+  if (map.size() > kShown) {
+    view.values.resize(static_cast<std::size_t>(kShown));
+    view.keys.resize(static_cast<std::size_t>(kShown));
+    view.cut = true;
+  }
+  return view;
+}
+
+// Keys that all share one hash, and so one bucket: at two buckets, the
+// head leaf holds the first six of seven and a second leaf the last.
+void fill_one_bucket(ZAND_OBJ_MAP& map, std::size_t count,
+                     std::vector<Item>& items) {
+  for (std::size_t i = 0; i < count; ++i) {
+    map.set_at(zand_test::one_bucket_key(i, 8), &items[i]);
+  }
+}
+
+// The map whose head leaf the debugger links to itself: the walk goes round
+// its six entries until the entry count, and finds more past it.
+View looped(View view) {
+  view.values[6] = view.values[0];
+  view.keys[6] = view.keys[0];
+  view.fault = "<corrupt map: the buckets hold more than its " +
+               std::to_string(view.values.size()) + " entries>";
+  return view;
+}
+
+// A map's summary when its walk breaks off before reaching the cursor.
+void lose_cursor(View& view) {
+  view.summary =
+      view.summary.substr(0, view.summary.find("cursor")) + "cursor not found";
+}
+
+// The map whose head leaf's link the debugger points at address 8: the
+// head's six entries are shown, and the cursor, further on, is not found.
+View unlinked(View view) {
+  view.values.resize(6);
+  view.keys.resize(6);
+  lose_cursor(view);
+  view.fault = "<unreadable map: cannot read 0x8>";
+  return view;
+}
+
+// The map whose bucket 0 the debugger empties and links to itself: a leaf
+// with no entries that is not its bucket's last, which stops the walk there.
+View stuck(View view) {
+  view.values.clear();
+  view.keys.clear();
+  lose_cursor(view);
+  view.fault =
+      "<corrupt map: a leaf of bucket 0 holds 0 of 6 entries, yet another "
+      "follows>";
   return view;
 }
 
@@ -218,18 +281,48 @@ int main(int argc, char** argv) {
   }
   ZAND_FILE reader(reading), writer(writing), updater(both), no_file;
 
-  // Keys of every byte value, and of a length just under, at and over the
-  // cut at 200 bytes. Its view is written already; check_views.sh shows it
-  // once the map's printers exist.
+  // Keys of both letter cases (one stored again in another case, keeping
+  // its first form), of every byte value, with a zero byte inside, of a
+  // length just under, at and over the cut at 200 bytes and of 100 KiB, a
+  // null value; a few hundred keys for buckets past the heads' array, and
+  // 48 keys of one hash, a bucket long enough for an index.
   ZAND_OBJ_MAP map;
   std::string every_byte;
   for (int byte = 255; byte >= 0; --byte) every_byte += static_cast<char>(byte);
   map.set_at("Harbour", &items[0]);
+  map.set_at("HARBOUR", &items[1]);
+  map.set_at("quay", &items[2]);
   map.set_at("quote\"back\\slash", nullptr);
-  map.set_at(every_byte, &items[1]);
+  map.set_at(every_byte, &items[3]);
+  map.set_at(std::string("nul\0inside", 10), &items[4]);
+  map.set_at(std::string(std::size_t{100} << 10, 'L'), &items[5]);
   for (std::size_t length = 199; length <= 201; ++length) {
     map.set_at(std::string(length, 'k'), &items[length]);
   }
+  for (std::size_t i = 0; i < 300; ++i) {
+    map.set_at("word " + std::to_string(i), &items[1000 + i]);
+  }
+  for (std::size_t i = 0; i < 48; ++i) {
+    map.set_at(zand_test::one_bucket_key(i, 8), &items[2000 + i]);
+  }
+  // Before its first insertion; after remove_all; of one bucket, in the
+  // slot table itself; of exactly as many entries as are shown, and one
+  // more.
+  ZAND_OBJ_MAP empty_map, cleared_map, small_map, limit_map, long_map;
+  for (std::size_t i = 0; i < 100; ++i) {
+    cleared_map.set_at(std::to_string(i), &items[i]);
+  }
+  cleared_map.remove_all();
+  for (const char* key : {"b", "A", "c"}) small_map.set_at(key, &items[0]);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i + 1 < items.size()) limit_map.set_at(std::to_string(i), &items[i]);
+    long_map.set_at(std::to_string(i), &items[i]);
+  }
+  // Seven keys of one bucket each, which check_views.sh breaks.
+  ZAND_OBJ_MAP looped_map, unlinked_map, stuck_map;
+  fill_one_bucket(looped_map, 7, items);
+  fill_one_bucket(unlinked_map, 7, items);
+  fill_one_bucket(stuck_map, 7, items);
 
   const std::vector<std::pair<std::string, View>> views = {
       {"list", walk_list(list, 2)},
@@ -242,7 +335,15 @@ int main(int argc, char** argv) {
       {"writer", stream_view(writing, "writing")},
       {"updater", stream_view(both, "reading and writing")},
       {"no_file", stream_view(nullptr, "")},
-      {"map", walk_map(map, 1)},
+      {"map", walk_map(map, 100)},
+      {"empty_map", walk_map(empty_map, 0)},
+      {"cleared_map", walk_map(cleared_map, 0)},
+      {"small_map", walk_map(small_map, 3)},
+      {"limit_map", walk_map(limit_map, kShown - 1)},
+      {"long_map", walk_map(long_map, kShown)},
+      {"looped_map", looped(walk_map(looped_map, 3))},
+      {"unlinked_map", unlinked(walk_map(unlinked_map, 6))},
+      {"stuck_map", stuck(walk_map(stuck_map, 2))},
   };
   std::ofstream gdb(dir + "/gdb.expected"), lldb(dir + "/lldb.expected");
   for (const auto& [name, view] : views) {
