@@ -95,6 +95,11 @@ ObjHashEntry* after(const ObjHashLeaf& head,
   for (; leaf != nullptr; leaf = leaf->chain.next) {
     for (std::size_t i = 0; i < leaf->count; ++i) {
       if (leaf->chain.entries[i] == entry) {
+        // A walk reads the entry after the one returned next: it is asked
+        // for now, a step ahead.
+        if (i + 2 < leaf->count) {
+          prefetch(leaf->chain.entries[i + 2]);
+        }
         if (i + 1 < leaf->count) {
           return leaf->chain.entries[i + 1];
         }
