@@ -24,7 +24,7 @@ ensure_packages cmake ninja-build g++ libbenchmark-dev libabsl-dev python3 \
 python=/usr/bin/python3
 [[ -x $python ]] || python=python3
 
-programs=(map list strings lines sizes)
+programs=(map hostile list strings lines sizes)
 json=build/bench
 big='/1000000(/|$)'              # the cases of 1 000 000 elements
 huge='/10000000(/|$)'            # those of 10 000 000
@@ -82,7 +82,7 @@ for program in "${programs[@]}"; do
   [[ $program == sizes ]] && extra=("${sizes_args[@]}")
   run "$program" "$program" "$reps" "$rest" "${extra[@]}"
   case $program in
-    map | list | sizes)
+    map | hostile | list | sizes)
       if ((big_reps > 0)); then
         run "$program" "${program}_1000000" "$big_reps" "$big" "${extra[@]}"
       fi
