@@ -102,7 +102,7 @@ settings+="; the programs ran for $minutes min"
 echo "== the programs ran for $minutes min"
 
 "$python" bench/plot.py --out "$results/size_curve.svg" --commit "$commit" \
-  "$json"/sizes*.json
+  "$json"/sizes*.json "$json"/hostile*.json
 readme=()
 [[ $results == bench ]] && readme=(--readme bench/README.md)
 "$python" bench/summarize.py --out "$results/RESULTS.md" --commit "$commit" \
