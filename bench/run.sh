@@ -3,8 +3,8 @@
 # repetitions (JSON in build/bench/), then writes bench/RESULTS.md and the
 # chart bench/size_curve.svg from that output.
 #
-#   bench/run.sh                     the full run, about an hour on 2 cores,
-#                                    with 4 GiB of memory free
+#   bench/run.sh                     the full run, under an hour on 2 cores,
+#                                    with 3 GiB of memory free
 #   ZAND_BENCH_QUICK=1 bench/run.sh  a few minutes: every case but those of
 #                                    1 000 000 and 10 000 000 elements,
 #                                    briefly, to try the pipeline; writes
