@@ -173,6 +173,8 @@ enum Workload { kInsert, kHit, kMiss };
 // 100 000 keys a single case would run for minutes.
 constexpr std::int64_t kMostForUnordered = 10000;
 
+// `family` names the case; `keys` are those the container is fed, the
+// family's or random ones.
 template <typename Map>
 void register_case(const std::string& name, Workload workload, Family family,
                    Family keys, std::int64_t n) {
