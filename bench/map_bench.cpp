@@ -1,30 +1,35 @@
-// ZAND_OBJ_MAP against the usual case-insensitive maps: inserting new keys,
-// lookups that hit (asked in another letter case) and that miss, a full
-// walk, a copy, the longest single insertion while a map grows, the memory
-// a filled map holds, and keys that all fall into one bucket.
+// ZAND_OBJ_MAP against the usual case-insensitive maps, from 1 000 to
+// 10 000 000 keys: inserting new keys, lookups that hit (asked in another
+// letter case, in random order and in the order stored) and that miss, a
+// full walk, a copy, the longest single insertion while a map grows, the
+// memory a filled map holds, and keys that all fall into one bucket.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <initializer_list>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "bench_support.h"
 #include "containers/key_model.h"
+#include "kept_map.h"
 #include "map_peers.h"
 
 namespace {
 
 using zand_bench::AbslFlat;
+using zand_bench::build;
+using zand_bench::DistinctKeys;
+using zand_bench::drop_kept_map;
 using zand_bench::FnvHash;
 using zand_bench::H17Hash;
 using zand_bench::heap_bytes_in_use;
+using zand_bench::kept_map;
 using zand_bench::KeyKind;
 using zand_bench::kLongKeys;
 using zand_bench::kShortKeys;
@@ -36,71 +41,62 @@ using zand_bench::StdUnordered;
 using zand_bench::thread_cpu_seconds;
 using zand_bench::value_for;
 using zand_bench::ZandMap;
-using zand_test::folded_key;
 using zand_test::one_bucket_key;
 using zand_test::other_case;
 
 // ---- Inputs.
 
+// Lookups in random order ask at most this many keys, a random sample past
+// it: any key asked at random costs much the same, and at 10 000 000 keys
+// two more sets of that many keys would cost the memory and the time of
+// more than one more map.
+constexpr std::size_t kMostAsked = 1000000;
+
 struct KeySet {
-  std::vector<std::string> stored;  // distinct, whatever the case
-  std::vector<std::string> hits;    // the stored keys in the other case,
-                                    // in random order
-  std::vector<std::string> misses;  // keys that are not stored
+  KeyKind kind = kShortKeys;
+  std::size_t n = 0;
+  std::vector<std::string> stored;        // distinct, whatever the case
+  std::vector<std::string> hits_ordered;  // the stored keys in the other
+                                          // case, in the order stored
+  std::vector<std::string> hits;          // min(n, kMostAsked) of them,
+                                          // in random order
+  std::vector<std::string> misses;        // min(n, kMostAsked) keys that
+                                          // are not stored
 };
 
-// Built once per kind and size, before any timing.
+// Built before any timing; only the last kind and size asked for is kept
+// (the benchmarks run size by size), and the kept map goes with it.
 const KeySet& key_set(KeyKind kind, std::size_t n) {
-  static std::map<std::pair<int, std::size_t>, std::unique_ptr<KeySet>> cache;
-  auto& slot = cache[{kind, n}];
-  if (!slot) {
-    slot = std::make_unique<KeySet>();
+  static std::unique_ptr<KeySet> kept;
+  if (!kept || kept->kind != kind || kept->n != n) {
+    drop_kept_map();
+    kept.reset();
+    kept = std::make_unique<KeySet>();
+    kept->kind = kind;
+    kept->n = n;
     Rng rng(kind == kShortKeys ? 11 : 23);
-    std::unordered_set<std::string> seen;
-    while (slot->stored.size() < n) {
+    DistinctKeys distinct;
+    while (kept->stored.size() < n) {
       std::string key = make_key(rng, kind);
-      if (seen.insert(folded_key(key)).second) {
-        slot->stored.push_back(std::move(key));
+      if (distinct.admit(key)) {
+        kept->stored.push_back(std::move(key));
       }
     }
-    for (const std::string& key : slot->stored) {
-      slot->hits.push_back(other_case(key));
+    for (const std::string& key : kept->stored) {
+      kept->hits_ordered.push_back(other_case(key));
     }
-    rng.shuffle(slot->hits);
-    while (slot->misses.size() < n) {
+    kept->hits = kept->hits_ordered;
+    rng.shuffle(kept->hits);
+    kept->hits.resize(std::min(n, kMostAsked));
+    kept->hits.shrink_to_fit();
+    while (kept->misses.size() < std::min(n, kMostAsked)) {
       std::string key = make_key(rng, kind);
-      if (seen.insert(folded_key(key)).second) {
-        slot->misses.push_back(std::move(key));
+      if (distinct.admit(key)) {
+        kept->misses.push_back(std::move(key));
       }
     }
   }
-  return *slot;
-}
-
-template <typename Map>
-std::unique_ptr<Map> build(const std::vector<std::string>& keys) {
-  auto map = std::make_unique<Map>();
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    map->set(keys[i], value_for(i));
-  }
-  return map;
-}
-
-// The filled map that the lookup, walk and copy benchmarks share, one of
-// each type: the last one built is kept until a benchmark asks that type for
-// another kind or size.
-template <typename Map>
-Map& built_map(KeyKind kind, std::size_t n) {
-  static std::unique_ptr<Map> map;
-  static KeyKind kept_kind = kShortKeys;
-  static std::size_t kept_n = 0;
-  if (!map || kept_kind != kind || kept_n != n) {
-    map.reset();
-    map = build<Map>(key_set(kind, n).stored);
-    kept_kind = kind;
-    kept_n = n;
-  }
-  return *map;
+  return *kept;
 }
 
 // ---- The workloads.
@@ -109,6 +105,7 @@ template <typename Map>
 void map_insert(benchmark::State& state, KeyKind kind) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const std::vector<std::string>& keys = key_set(kind, n).stored;
+  drop_kept_map();
   for (auto _ : state) {
     auto map = std::make_unique<Map>();
     const double start = thread_cpu_seconds();
@@ -121,12 +118,17 @@ void map_insert(benchmark::State& state, KeyKind kind) {
   report_ops(state, n);
 }
 
+enum Asked { kHits, kHitsOrdered, kMisses };
+
 template <typename Map>
-void map_lookup(benchmark::State& state, KeyKind kind, bool hit) {
+void map_lookup(benchmark::State& state, KeyKind kind, Asked which) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const KeySet& keys = key_set(kind, n);
-  const std::vector<std::string>& asked = hit ? keys.hits : keys.misses;
-  const Map& map = built_map<Map>(kind, n);
+  const bool hit = which != kMisses;
+  const std::vector<std::string>& asked = which == kHits ? keys.hits
+                                          : hit          ? keys.hits_ordered
+                                                         : keys.misses;
+  const Map& map = kept_map<Map>(keys.stored);
   for (const std::string& key : asked) {
     if ((map.find(key) != nullptr) != hit) {
       state.SkipWithError("a lookup gave the wrong answer");
@@ -140,13 +142,13 @@ void map_lookup(benchmark::State& state, KeyKind kind, bool hit) {
     }
     benchmark::DoNotOptimize(sum);
   }
-  report_ops(state, n);
+  report_ops(state, asked.size());
 }
 
 template <typename Map>
 void map_walk(benchmark::State& state, KeyKind kind) {
   const auto n = static_cast<std::size_t>(state.range(0));
-  Map& map = built_map<Map>(kind, n);
+  Map& map = kept_map<Map>(key_set(kind, n).stored);
   std::string key;
   for (auto _ : state) {
     benchmark::DoNotOptimize(map.walk(key));
@@ -157,7 +159,7 @@ void map_walk(benchmark::State& state, KeyKind kind) {
 template <typename Map>
 void map_copy(benchmark::State& state, KeyKind kind) {
   const auto n = static_cast<std::size_t>(state.range(0));
-  const Map& map = built_map<Map>(kind, n);
+  const Map& map = kept_map<Map>(key_set(kind, n).stored);
   for (auto _ : state) {
     const double start = thread_cpu_seconds();
     auto copy = std::make_unique<Map>(map);
@@ -178,6 +180,7 @@ void map_pause(benchmark::State& state) {
   constexpr int kRuns = 5;
   const auto n = static_cast<std::size_t>(state.range(0));
   const std::vector<std::string>& keys = key_set(kShortKeys, n).stored;
+  drop_kept_map();
   std::vector<double> shortest(n);
   double longest_raw = 0;
   for (auto _ : state) {
@@ -206,6 +209,7 @@ template <typename Map>
 void map_memory(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const std::vector<std::string>& keys = key_set(kShortKeys, n).stored;
+  drop_kept_map();
   double per_entry = 0;
   for (auto _ : state) {
     const std::size_t before = heap_bytes_in_use();
@@ -247,17 +251,27 @@ void map_collide(benchmark::State& state) {
   report_ops(state, n);
 }
 
-// ---- Registration: names read workload/container/keys/size. All the
-// containers of one case run one after another, so that the machine's load
-// is much the same for the figures that are compared.
+// ---- Registration: names read workload/container/keys/size.
+//
+// Case by case (the keys of one kind and size are made once), the
+// insertions of every container one after another, so that the machine's
+// load is much the same for the figures that are compared; then, container
+// by container, the workloads that read one filled map, which is built once
+// for them and is the only one alive (at 10 000 000 keys a few filled maps
+// would not fit beside the keys).
 
-enum Workload { kInsert, kHit, kMiss, kWalk, kCopy };
+enum Workload { kInsert, kHit, kHitOrdered, kMiss, kWalk, kCopy };
+
+// Past this size std::map and absl::flat_hash_map with FNV-1a are left out,
+// to keep the run's time and memory in bounds.
+constexpr std::int64_t kMostForEveryPeer = 1000000;
 
 template <typename Map>
 void register_case(const std::string& name, Workload workload, KeyKind kind,
                    std::int64_t n) {
-  static const char* const workloads[] = {"map_insert", "map_hit", "map_miss",
-                                          "map_walk", "map_copy"};
+  static const char* const workloads[] = {"map_insert",      "map_hit",
+                                          "map_hit_ordered", "map_miss",
+                                          "map_walk",        "map_copy"};
   const std::string full = std::string(workloads[workload]) + "/" + name +
                            (kind == kShortKeys ? "/short" : "/long64");
   benchmark::internal::Benchmark* b = nullptr;
@@ -267,9 +281,12 @@ void register_case(const std::string& name, Workload workload, KeyKind kind,
               ->UseManualTime();
       break;
     case kHit:
+    case kHitOrdered:
     case kMiss:
       b = benchmark::RegisterBenchmark(full.c_str(), map_lookup<Map>, kind,
-                                       workload == kHit);
+                                       workload == kHit    ? kHits
+                                       : workload == kMiss ? kMisses
+                                                           : kHitsOrdered);
       break;
     case kWalk:
       b = benchmark::RegisterBenchmark(full.c_str(), map_walk<Map>, kind);
@@ -283,6 +300,30 @@ void register_case(const std::string& name, Workload workload, KeyKind kind,
 }
 
 template <typename Map>
+void register_container(const std::string& name,
+                        std::initializer_list<Workload> workloads, KeyKind kind,
+                        std::int64_t n) {
+  for (const Workload w : workloads) {
+    register_case<Map>(name, w, kind, n);
+  }
+}
+
+// Registers `workloads` of a case for each container in turn.
+void register_containers(std::initializer_list<Workload> workloads,
+                         KeyKind kind, std::int64_t n) {
+  register_container<ZandMap>("zand", workloads, kind, n);
+  register_container<StdUnordered<H17Hash>>("std_unordered_h17", workloads,
+                                            kind, n);
+  register_container<StdUnordered<FnvHash>>("std_unordered_fnv", workloads,
+                                            kind, n);
+  register_container<AbslFlat<H17Hash>>("absl_flat_h17", workloads, kind, n);
+  if (n <= kMostForEveryPeer) {
+    register_container<AbslFlat<FnvHash>>("absl_flat_fnv", workloads, kind, n);
+    register_container<StdMap>("std_map", workloads, kind, n);
+  }
+}
+
+template <typename Map>
 void register_pause(const std::string& name, std::int64_t n) {
   benchmark::RegisterBenchmark(("map_pause/" + name + "/short").c_str(),
                                map_pause<Map>)
@@ -291,12 +332,18 @@ void register_pause(const std::string& name, std::int64_t n) {
       ->Unit(benchmark::kMillisecond);
 }
 
+// Past 1 000 000 keys once, whatever the repetitions asked for: a build
+// takes seconds there, and the count hardly varies from run to run.
 template <typename Map>
 void register_memory(const std::string& name, std::int64_t n) {
-  benchmark::RegisterBenchmark(("map_memory/" + name + "/short").c_str(),
-                               map_memory<Map>)
-      ->Arg(n)
-      ->Iterations(1);
+  benchmark::internal::Benchmark* b =
+      benchmark::RegisterBenchmark(("map_memory/" + name + "/short").c_str(),
+                                   map_memory<Map>)
+          ->Arg(n)
+          ->Iterations(1);
+  if (n > 1000000) {
+    b->Repetitions(1);
+  }
 }
 
 template <typename Map>
@@ -307,32 +354,35 @@ void register_collide(const std::string& name, std::int64_t n) {
 }
 
 void register_all() {
+  const bool counts_bytes = zand_bench::heap_is_counted();
+  // Long keys stop at 1 000 000: at 10 000 000 their key set alone would
+  // take several GiB.
   for (const KeyKind kind : {kShortKeys, kLongKeys}) {
-    for (const std::int64_t n : {1000, 100000, 1000000}) {
-      for (const Workload w : {kInsert, kHit, kMiss, kWalk, kCopy}) {
-        register_case<ZandMap>("zand", w, kind, n);
-        register_case<StdUnordered<H17Hash>>("std_unordered_h17", w, kind, n);
-        register_case<StdUnordered<FnvHash>>("std_unordered_fnv", w, kind, n);
-        register_case<AbslFlat<H17Hash>>("absl_flat_h17", w, kind, n);
-        register_case<AbslFlat<FnvHash>>("absl_flat_fnv", w, kind, n);
-        register_case<StdMap>("std_map", w, kind, n);
+    for (const std::int64_t n : {1000, 100000, 1000000, 10000000}) {
+      if (kind == kLongKeys && n > kMostForEveryPeer) {
+        continue;
+      }
+      register_containers({kInsert}, kind, n);
+      register_containers({kHit, kHitOrdered, kMiss, kWalk, kCopy}, kind, n);
+      if (kind != kShortKeys) {
+        continue;
+      }
+      if (n == 1000 || n == 1000000) {
+        register_pause<ZandMap>("zand", n);
+        register_pause<StdUnordered<H17Hash>>("std_unordered_h17", n);
+        register_pause<AbslFlat<H17Hash>>("absl_flat_h17", n);
+      }
+      // Only where the allocator counts its bytes (not under the
+      // sanitizers).
+      if (counts_bytes) {
+        register_memory<ZandMap>("zand", n);
+        register_memory<StdUnordered<H17Hash>>("std_unordered_h17", n);
+        register_memory<AbslFlat<H17Hash>>("absl_flat_h17", n);
+        if (n <= kMostForEveryPeer) {
+          register_memory<StdMap>("std_map", n);
+        }
       }
     }
-  }
-  for (const std::int64_t n : {1000, 1000000}) {
-    register_pause<ZandMap>("zand", n);
-    register_pause<StdUnordered<H17Hash>>("std_unordered_h17", n);
-    register_pause<AbslFlat<H17Hash>>("absl_flat_h17", n);
-  }
-  // Only where the allocator counts its bytes (not under the sanitizers).
-  for (const std::int64_t n : {1000, 100000}) {
-    if (!zand_bench::heap_is_counted()) {
-      break;
-    }
-    register_memory<ZandMap>("zand", n);
-    register_memory<StdUnordered<H17Hash>>("std_unordered_h17", n);
-    register_memory<AbslFlat<H17Hash>>("absl_flat_h17", n);
-    register_memory<StdMap>("std_map", n);
   }
   for (const std::int64_t n : {1000, 10000}) {
     register_collide<ZandMap>("zand", n);

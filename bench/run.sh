@@ -3,12 +3,14 @@
 # repetitions (JSON in build/bench/), then writes bench/RESULTS.md and the
 # chart bench/size_curve.svg from that output.
 #
-#   bench/run.sh                     the full run, about 30 minutes on 2 cores
-#   ZAND_BENCH_QUICK=1 bench/run.sh  a minute or two: every case but those of
-#                                    1 000 000 elements, briefly, to try the
-#                                    pipeline; writes build/bench/RESULTS.md
-#                                    and build/bench/size_curve.svg instead,
-#                                    whose figures are not measurements
+#   bench/run.sh                     the full run, under an hour on 2 cores,
+#                                    with 3 GiB of memory free
+#   ZAND_BENCH_QUICK=1 bench/run.sh  a few minutes: every case but those of
+#                                    1 000 000 and 10 000 000 elements,
+#                                    briefly, to try the pipeline; writes
+#                                    build/bench/RESULTS.md and
+#                                    build/bench/size_curve.svg instead, whose
+#                                    figures are not measurements
 #
 # Run it on an otherwise idle machine (see README.md here on the noise).
 set -euo pipefail
@@ -22,25 +24,29 @@ ensure_packages cmake ninja-build g++ libbenchmark-dev libabsl-dev python3 \
 python=/usr/bin/python3
 [[ -x $python ]] || python=python3
 
-programs=(map list strings lines sizes)
+programs=(map hostile list strings lines sizes)
 json=build/bench
-big='/1000000(/|$)' # the cases of 1 000 000 elements
+big='/1000000(/|$)'              # the cases of 1 000 000 elements
+huge='/10000000(/|$)'            # those of 10 000 000
+rest='-/(1000000|10000000)(/|$)' # all the others
 
 if [[ ${ZAND_BENCH_QUICK:-0} == 1 ]]; then
-  reps=2 big_reps=0 min_time=0.01
+  reps=2 big_reps=0 huge_reps=0 min_time=0.01
   sizes_args=(--sizes_elements=20000)
   results=build/bench
   note="Quick mode (ZAND_BENCH_QUICK=1): a trial of the pipeline with \
 20 000 elements per size-curve measurement instead of 200 000, two short \
-repetitions, and no case of 1 000 000 elements. These are not measurements."
+repetitions, and no case of 1 000 000 or 10 000 000 elements. These are \
+not measurements."
   settings="quick mode"
 else
-  reps=5 big_reps=3 min_time=0.3
+  reps=5 big_reps=3 huge_reps=3 min_time=0.3
   sizes_args=()
   results=bench
   note=""
   settings="$reps repetitions of at least $min_time s of CPU time each \
-($big_reps for the cases of 1 000 000 elements)"
+($big_reps for the cases of 1 000 000 elements, $huge_reps for those of \
+10 000 000)"
 fi
 
 commit=$(git rev-parse HEAD)
@@ -74,11 +80,18 @@ run() {
 for program in "${programs[@]}"; do
   extra=()
   [[ $program == sizes ]] && extra=("${sizes_args[@]}")
-  run "$program" "$program" "$reps" "-$big" "${extra[@]}"
+  run "$program" "$program" "$reps" "$rest" "${extra[@]}"
   case $program in
-    map | list | sizes)
+    map | hostile | list | sizes)
       if ((big_reps > 0)); then
         run "$program" "${program}_1000000" "$big_reps" "$big" "${extra[@]}"
+      fi
+      ;;
+  esac
+  case $program in
+    map | sizes)
+      if ((huge_reps > 0)); then
+        run "$program" "${program}_10000000" "$huge_reps" "$huge" "${extra[@]}"
       fi
       ;;
   esac
@@ -89,7 +102,7 @@ settings+="; the programs ran for $minutes min"
 echo "== the programs ran for $minutes min"
 
 "$python" bench/plot.py --out "$results/size_curve.svg" --commit "$commit" \
-  "$json"/sizes*.json
+  "$json"/sizes*.json "$json"/hostile*.json
 readme=()
 [[ $results == bench ]] && readme=(--readme bench/README.md)
 "$python" bench/summarize.py --out "$results/RESULTS.md" --commit "$commit" \

@@ -1,5 +1,6 @@
-// Containers from empty to a million elements, per container: the time to
-// construct, fill and destroy one, the heap it holds, and a lookup in it.
+// Containers from empty to ten million elements, per container: the time to
+// construct, fill and destroy one (one at a time, and for maps also all
+// alive at once), the heap it holds, and a lookup in it.
 // ZAND_OBJ_MAP against std::unordered_map and absl::flat_hash_map (h x 17
 // and FNV-1a hashes with the case-insensitive equality), ZAND_OBJ_LIST
 // against std::list<ZAND_OBJ*>. Names read family/container/size.
@@ -13,7 +14,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -25,6 +25,7 @@
 namespace {
 
 using zand_bench::AbslFlat;
+using zand_bench::DistinctKeys;
 using zand_bench::FnvHash;
 using zand_bench::H17Hash;
 using zand_bench::heap_bytes_in_use;
@@ -38,11 +39,10 @@ using zand_bench::StdUnordered;
 using zand_bench::value_for;
 using zand_bench::ZandList;
 using zand_bench::ZandMap;
-using zand_test::folded_key;
 using zand_test::other_case;
 
-constexpr std::int64_t kSizes[] = {0,  1,   2,    4,     8,      16,
-                                   64, 256, 1024, 16384, 1000000};
+constexpr std::int64_t kSizes[] = {0,  1,   2,    4,     8,       16,      32,
+                                   64, 256, 1024, 16384, 1000000, 10000000};
 
 // One measurement covers this many containers of n elements: enough that
 // about 200 000 elements (and at most 100 000 containers) are averaged
@@ -95,12 +95,11 @@ struct MapInput {
         hits_per_container(size),
         misses_per_container(std::max<std::size_t>(size, 1)) {
     Rng rng(11);
-    std::unordered_set<std::string> seen;
-    seen.reserve(containers * (hits_per_container + misses_per_container));
+    DistinctKeys distinct;
     const auto fresh_key = [&] {
       for (;;) {
         std::string key = make_key(rng, kShortKeys);
-        if (seen.insert(folded_key(key)).second) {
+        if (distinct.admit(key)) {
           return key;
         }
       }
@@ -204,17 +203,19 @@ template <typename Container>
 class Fleet {
  public:
   explicit Fleet(std::size_t count) : m_slots(count) {}
-  ~Fleet() {
-    for (std::size_t i = 0; i < m_built; ++i) {
-      at(i).~Container();
-    }
-  }
+  ~Fleet() { clear(); }
   Fleet(const Fleet&) = delete;
   Fleet& operator=(const Fleet&) = delete;
 
   Container& emplace() {
     new (m_slots[m_built].bytes) Container();
     return at(m_built++);
+  }
+  // Destroys the containers, keeping the slots for new ones.
+  void clear() {
+    for (; m_built > 0; --m_built) {
+      at(m_built - 1).~Container();
+    }
   }
   Container& at(std::size_t i) {
     return *std::launder(reinterpret_cast<Container*>(m_slots[i].bytes));
@@ -248,6 +249,24 @@ void sizes_build(benchmark::State& state) {
       input.fill(container, j);
       benchmark::DoNotOptimize(container.size());
     }
+  }
+  report_time_per(state, "ns_per_container", input.containers);
+  state.counters["containers"] = static_cast<double>(input.containers);
+}
+
+// All the containers constructed and filled, kept alive together, then all
+// destroyed, as a program holding many small maps would: the time of the
+// whole, per container. One at a time, each container reuses the memory
+// the one before freed, warm in the caches; alive together, they take fresh
+// memory each and spill out of the caches.
+template <typename Container, typename Input>
+void sizes_build_alive(benchmark::State& state) {
+  const Input& input = Input::of_size(static_cast<std::size_t>(state.range(0)));
+  Fleet<Container> fleet(input.containers);
+  for (auto _ : state) {
+    fill_fleet(fleet, input);
+    benchmark::DoNotOptimize(fleet.at(input.containers - 1).size());
+    fleet.clear();
   }
   report_time_per(state, "ns_per_container", input.containers);
   state.counters["containers"] = static_cast<double>(input.containers);
@@ -315,17 +334,31 @@ void sizes_lookup(benchmark::State& state, bool hit) {
 // containers of one case one after another, so that the machine's load is
 // much the same for the figures that are compared.
 
-enum Workload { kBuild, kBytes, kHit, kMiss };
+enum Workload { kBuild, kBuildAlive, kBytes, kHit, kMiss };
+
+// Past this size a measurement holds a dozen maps or fewer, which alive
+// together cost what they cost one at a time.
+constexpr std::int64_t kMostAlive = 16384;
+
+// Past this size only the chart's peer keeps the library company among the
+// maps (the map program times the others there): each case builds a map
+// that takes seconds.
+constexpr std::int64_t kMostForEveryPeer = 1000000;
 
 template <typename Container, typename Input>
 void register_case(const std::string& kind, const std::string& name,
                    Workload workload, std::int64_t n) {
-  static const char* const workloads[] = {"_build/", "_bytes/", "_hit/",
-                                          "_miss/"};
+  static const char* const workloads[] = {"_build/", "_build_alive/", "_bytes/",
+                                          "_hit/", "_miss/"};
   const std::string full = "sizes_" + kind + workloads[workload] + name;
   switch (workload) {
     case kBuild:
       benchmark::RegisterBenchmark(full.c_str(), sizes_build<Container, Input>)
+          ->Arg(n);
+      break;
+    case kBuildAlive:
+      benchmark::RegisterBenchmark(full.c_str(),
+                                   sizes_build_alive<Container, Input>)
           ->Arg(n);
       break;
     case kBytes:
@@ -347,13 +380,17 @@ void register_all() {
   // sanitizers); no hits in an empty container.
   const bool counts_bytes = zand_bench::heap_is_counted();
   for (const std::int64_t n : kSizes) {
-    for (const Workload w : {kBuild, kBytes, kHit, kMiss}) {
-      if ((w == kBytes && !counts_bytes) || (w == kHit && n == 0)) {
+    for (const Workload w : {kBuild, kBuildAlive, kBytes, kHit, kMiss}) {
+      if ((w == kBuildAlive && n > kMostAlive) ||
+          (w == kBytes && !counts_bytes) || (w == kHit && n == 0)) {
         continue;
       }
       register_case<ZandMap, MapInput>("map", "zand", w, n);
       register_case<StdUnordered<H17Hash>, MapInput>("map", "std_unordered_h17",
                                                      w, n);
+      if (n > kMostForEveryPeer) {
+        continue;
+      }
       register_case<StdUnordered<FnvHash>, MapInput>("map", "std_unordered_fnv",
                                                      w, n);
       register_case<AbslFlat<H17Hash>, MapInput>("map", "absl_flat_h17", w, n);

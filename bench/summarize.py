@@ -32,8 +32,11 @@ BYTE_COUNTERS = ("heap_bytes_per_container", "bytes_per_entry")
 UNITS = {
     "map_pause": "longest single insertion",
     "map_memory": "heap bytes per entry, the map object included",
+    "map_hostile_miss": "time per operation; zand_random's: a random key's "
+                        "hit",
 }
 SIZE_CURVE_PREFIX = "sizes_"
+HOSTILE_PREFIX = "map_hostile_"
 
 
 def metric(run):
@@ -108,9 +111,12 @@ def fmt(value, family):
 
 
 def fmt_ratio(num, den):
+    """Two decimals; below 0.01 (a peer that is quadratic on chosen keys),
+    one significant digit."""
     if den == 0:
         return "–" if num == 0 else "∞"
-    return f"{num / den:.2f}"
+    ratio = num / den
+    return f"{ratio:.2f}" if ratio >= 0.01 else f"{ratio:.1g}"
 
 
 def case_key(case):
@@ -118,6 +124,11 @@ def case_key(case):
 
 
 def library_of(containers):
+    """The library's column: zand, else its first variant (e.g.
+    zand_read_string). zand_random, the library fed random keys, is a
+    yardstick for zand, not the library's column."""
+    if "zand" in containers:
+        return "zand"
     return next((c for c in containers if c.startswith("zand")), None)
 
 
@@ -371,6 +382,7 @@ def table(family, cases, objects=None):
 README_BEGIN = "<!-- size curve: written by summarize.py -->"
 README_END = "<!-- end of the size curve -->"
 CURVE_COLUMNS = [("sizes_map_build", "map: build"),
+                 ("sizes_map_build_alive", "map: build, all alive"),
                  ("sizes_map_bytes", "map: heap bytes"),
                  ("sizes_map_hit", "map: hit"),
                  ("sizes_map_miss", "map: miss"),
@@ -442,9 +454,9 @@ def write_readme_section(path, section):
 
 def curve_order(family):
     """The map's workloads before the list's, each kind in the order build,
-    bytes, hit, miss."""
+    build_alive, bytes, hit, miss."""
     kinds = ["map", "list"]
-    workloads = ["build", "bytes", "hit", "miss"]
+    workloads = ["build", "build_alive", "bytes", "hit", "miss"]
     _, kind, workload = (family.split("_", 2) + ["", ""])[:3]
     return (kinds.index(kind) if kind in kinds else len(kinds),
             workloads.index(workload) if workload in workloads
@@ -484,7 +496,12 @@ def main(argv):
             parts.append(table(family, data[family],
                                objects.get(family) if is_bytes(family)
                                else None))
-    rest = [f for f in data if not f.startswith(SIZE_CURVE_PREFIX)]
+    hostile = [f for f in data if f.startswith(HOSTILE_PREFIX)]
+    if hostile:
+        parts.append("## Keys an attacker chooses\n")
+        parts += [table(family, data[family]) for family in hostile]
+    rest = [f for f in data if not f.startswith((SIZE_CURVE_PREFIX,
+                                                 HOSTILE_PREFIX))]
     if rest:
         parts.append("## Other workloads\n")
         parts += [table(family, data[family]) for family in rest]
