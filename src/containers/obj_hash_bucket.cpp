@@ -123,10 +123,22 @@ std::uint64_t size(const ObjHashLeaf& head) noexcept {
   return entries;
 }
 
-void reserve_insertion(const ObjHashLeaf& head, const SoughtKey& key,
+void locate(const ObjHashLeaf& head, const SoughtKey& key, std::uint64_t hash,
+            Place& place) noexcept {
+  if (indexed(head)) {
+    obj_hash_index::locate(head.index, key, place.index);
+    place.found = place.index.found
+                      ? place.index.leaf->chain.entries[place.index.at]
+                      : nullptr;
+  } else {
+    place.found = find(head, key, hash);
+  }
+}
+
+void reserve_insertion(const ObjHashLeaf& head, const Place& place,
                        ObjHashSpares& spares) {
   if (indexed(head)) {
-    obj_hash_index::reserve_insertion(head.index, key, spares);
+    obj_hash_index::reserve_insertion(head.index, place.index, spares);
     return;
   }
   const ObjHashLeaf* last = &head;
@@ -139,9 +151,9 @@ void reserve_insertion(const ObjHashLeaf& head, const SoughtKey& key,
 }
 
 bool insert(ObjHashLeaf& head, ObjHashEntry* entry, const SoughtKey& key,
-            ObjHashSpares& spares) noexcept {
+            const Place& place, ObjHashSpares& spares) noexcept {
   if (indexed(head)) {
-    obj_hash_index::insert(head.index, entry, key, spares);
+    obj_hash_index::insert(head.index, entry, place.index, spares);
     return false;
   }
   // The chain's leaves are full but the last: the key's place lies in the
@@ -154,17 +166,17 @@ bool insert(ObjHashLeaf& head, ObjHashEntry* entry, const SoughtKey& key,
     leaf = leaf->chain.next;
     ++full_leaves;
   }
-  std::size_t place = 0;
-  while (place < leaf->count && compare(key, leaf->chain.entries[place]) > 0) {
-    ++place;
+  std::size_t at = 0;
+  while (at < leaf->count && compare(key, leaf->chain.entries[at]) > 0) {
+    ++at;
   }
   // Each full leaf passes its last entry on to the next.
   ObjHashEntry* carry = entry;
   while (leaf->count == kCapacity) {
-    if (place < kCapacity) {
+    if (at < kCapacity) {
       ObjHashEntry* const last = leaf->chain.entries[kCapacity - 1];
       leaf->count = kCapacity - 1;
-      leaf->insert_at(place, carry);
+      leaf->insert_at(at, carry);
       carry = last;
     }
     if (leaf->chain.next == nullptr) {
@@ -174,10 +186,10 @@ bool insert(ObjHashLeaf& head, ObjHashEntry* entry, const SoughtKey& key,
     }
     leaf = leaf->chain.next;
     ++full_leaves;
-    place = 0;
+    at = 0;
   }
   // Only the last leaf has room, so `leaf` is the last.
-  leaf->insert_at(place, carry);
+  leaf->insert_at(at, carry);
   return kCapacity * full_leaves + leaf->count > kIndexAbove;
 }
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "containers/obj_hash_index.h"
 #include "containers/obj_hash_key.h"
 #include "containers/obj_hash_leaf.h"
 #include "containers/obj_hash_spares.h"
@@ -33,16 +34,28 @@ ObjHashEntry* after(const ObjHashLeaf& head,
 
 std::uint64_t size(const ObjHashLeaf& head) noexcept;
 
-// Reserves in `spares` what inserting the absent `key` takes. Throws
-// std::bad_alloc.
-void reserve_insertion(const ObjHashLeaf& head, const SoughtKey& key,
+// Where a key lies in a bucket, or would go: its entry, or null; and for
+// an indexed bucket the way down to its place, so that an insertion after
+// the lookup descends no more.
+struct Place {
+  ObjHashEntry* found;
+  obj_hash_index::Place index;
+};
+
+// Finds `key`, of hash `hash`, as find() does, and where it would go.
+void locate(const ObjHashLeaf& head, const SoughtKey& key, std::uint64_t hash,
+            Place& place) noexcept;
+
+// Reserves in `spares` what inserting at `place`, where the key was not
+// found, takes. Throws std::bad_alloc.
+void reserve_insertion(const ObjHashLeaf& head, const Place& place,
                        ObjHashSpares& spares);
 
-// Inserts `entry`, of key `key`, in its place with what reserve_insertion()
+// Inserts `entry`, of key `key`, at `place` with what reserve_insertion()
 // reserved. Returns true when the bucket is now a chain longer than
 // kIndexAbove, which index_if_long() would index.
 bool insert(ObjHashLeaf& head, ObjHashEntry* entry, const SoughtKey& key,
-            ObjHashSpares& spares) noexcept;
+            const Place& place, ObjHashSpares& spares) noexcept;
 
 // Moves the entries of `from` whose hash has `bit` set to the bucket of the
 // unset head `to`, both keeping their order. Takes leaves and nodes only

@@ -13,14 +13,6 @@ namespace {
 using Node = ObjHashIndexNode;
 constexpr std::size_t kFanout = Node::kFanout;
 constexpr std::size_t kLeafCapacity = ObjHashLeaf::kCapacity;
-// Enough levels for any number of leaves: 16^16 = 2^64.
-constexpr unsigned kMostHeight = 16;
-
-// The nodes from the root down to a leaf, and the child taken in each.
-struct Path {
-  Node* node[kMostHeight + 1];
-  std::size_t index[kMostHeight + 1];
-};
 
 int compare(const SoughtKey& key, const ObjHashEntry* entry) noexcept {
   return key.compare_to(entry->key(), entry->key_size);
@@ -45,14 +37,14 @@ std::size_t child_for(const Node& node, const SoughtKey& key) noexcept {
 }
 
 ObjHashLeaf* descend(const Summary& summary, const SoughtKey& key,
-                     Path* path) noexcept {
+                     Place* place) noexcept {
   void* at = summary.root;
   for (unsigned h = summary.height; h > 0; --h) {
     Node* const node = static_cast<Node*>(at);
     const std::size_t i = child_for(*node, key);
-    if (path != nullptr) {
-      path->node[h] = node;
-      path->index[h] = i;
+    if (place != nullptr) {
+      place->node[h] = node;
+      place->child[h] = i;
     }
     at = node->child[i];
   }
@@ -212,17 +204,21 @@ ObjHashLeaf* leaf_for(const Summary& summary, const SoughtKey& key) noexcept {
   return descend(summary, key, nullptr);
 }
 
-void reserve_insertion(const Summary& summary, const SoughtKey& key,
+void locate(const Summary& summary, const SoughtKey& key,
+            Place& place) noexcept {
+  place.leaf = descend(summary, key, &place);
+  place.at = place_in(*place.leaf, key, place.found);
+}
+
+void reserve_insertion(const Summary& summary, const Place& place,
                        ObjHashSpares& spares) {
-  Path path;
-  const ObjHashLeaf* const leaf = descend(summary, key, &path);
-  if (leaf->count < kLeafCapacity) {
+  if (place.leaf->count < kLeafCapacity) {
     return;
   }
   // A full leaf splits, and so does each full node above it.
   std::size_t nodes = 0;
   unsigned h = 1;
-  for (; h <= summary.height && path.node[h]->count == kFanout; ++h) {
+  for (; h <= summary.height && place.node[h]->count == kFanout; ++h) {
     ++nodes;
   }
   if (h > summary.height) {
@@ -231,12 +227,10 @@ void reserve_insertion(const Summary& summary, const SoughtKey& key,
   spares.reserve(1, nodes);
 }
 
-void insert(Summary& summary, ObjHashEntry* entry, const SoughtKey& key,
+void insert(Summary& summary, ObjHashEntry* entry, const Place& place,
             ObjHashSpares& spares) noexcept {
-  Path path;
-  ObjHashLeaf* const leaf = descend(summary, key, &path);
-  bool equal = false;
-  const std::size_t at = place_in(*leaf, key, equal);
+  ObjHashLeaf* const leaf = place.leaf;
+  const std::size_t at = place.at;
   ++summary.size;
   summary.all &= entry->hash;
   summary.any |= entry->hash;
@@ -265,17 +259,17 @@ void insert(Summary& summary, ObjHashEntry* entry, const SoughtKey& key,
   const ObjHashEntry* low = right->chain.entries[0];
   void* child = right;
   for (unsigned h = 1; h <= summary.height; ++h) {
-    Node& node = *path.node[h];
-    const std::size_t place = path.index[h] + 1;
+    Node& node = *place.node[h];
+    const std::size_t at_node = place.child[h] + 1;
     if (node.count < kFanout) {
-      put_child(node, place, low, child);
+      put_child(node, at_node, low, child);
       return;
     }
     const ObjHashEntry* lows[kFanout + 1];
     void* children[kFanout + 1];
     for (std::size_t i = 0, j = 0; i <= kFanout; ++i) {
-      lows[i] = i == place ? low : node.low[j];
-      children[i] = i == place ? child : node.child[j++];
+      lows[i] = i == at_node ? low : node.low[j];
+      children[i] = i == at_node ? child : node.child[j++];
     }
     Node* const sibling = spares.take_node();
     sibling->height = node.height;

@@ -31,6 +31,20 @@ namespace obj_hash_index {
 
 using Summary = ObjHashLeaf::IndexSummary;
 
+// Enough levels for any number of leaves: 16^16 = 2^64.
+constexpr unsigned kMostHeight = 16;
+
+// Where a key lies, or would go: the nodes from the root down (node[h] at
+// height h) with the child taken in each, the leaf, and the key's place in
+// it. One descent serves both the lookup and the insertion after it.
+struct Place {
+  ObjHashIndexNode* node[kMostHeight + 1];
+  std::size_t child[kMostHeight + 1];
+  ObjHashLeaf* leaf;
+  std::size_t at;  // how many of the leaf's keys are smaller
+  bool found;      // whether the entry at `at` has the key
+};
+
 // The nodes build() takes over `leaves` leaves.
 std::size_t nodes_for(std::uint64_t leaves) noexcept;
 
@@ -47,13 +61,17 @@ ObjHashEntry* find(const Summary& summary, const SoughtKey& key,
 // The leaf whose range holds `key`.
 ObjHashLeaf* leaf_for(const Summary& summary, const SoughtKey& key) noexcept;
 
-// Reserves in `spares` what inserting `key` takes. Throws std::bad_alloc.
-void reserve_insertion(const Summary& summary, const SoughtKey& key,
+// Finds where `key` lies or would go.
+void locate(const Summary& summary, const SoughtKey& key,
+            Place& place) noexcept;
+
+// Reserves in `spares` what inserting at `place`, where the key was not
+// found, takes. Throws std::bad_alloc.
+void reserve_insertion(const Summary& summary, const Place& place,
                        ObjHashSpares& spares);
 
-// Inserts `entry`, whose key `key` is absent, with what reserve_insertion()
-// reserved.
-void insert(Summary& summary, ObjHashEntry* entry, const SoughtKey& key,
+// Inserts `entry` at `place`, with what reserve_insertion() reserved.
+void insert(Summary& summary, ObjHashEntry* entry, const Place& place,
             ObjHashSpares& spares) noexcept;
 
 // Gives every node to `spares`; the leaves stay chained from summary.first.

@@ -76,12 +76,15 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
   const std::uint64_t hash = key_hash(key.c_str(), key.size());
   const SoughtKey sought(key.c_str(), key.size());
   const std::uint64_t buckets = bucket_count();
-  ObjHashEntry* const found =
-      buckets == 1
-          ? find_small(m_slots.small(), m_count, sought, hash)
-          : obj_hash_bucket::find(m_slots[bucket_of(hash)], sought, hash);
-  if (found != nullptr) {
-    found->value = value;
+  const std::uint64_t b = buckets == 1 ? 0 : bucket_of(hash);
+  obj_hash_bucket::Place place;
+  if (buckets == 1) {
+    place.found = find_small(m_slots.small(), m_count, sought, hash);
+  } else {
+    obj_hash_bucket::locate(m_slots[b], sought, hash, place);
+  }
+  if (place.found != nullptr) {
+    place.found->value = value;
     return false;
   }
 
@@ -106,13 +109,12 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
     // The four entries and the new one, in key order, become two buckets
     // by their lowest hash bit, each with room for them all.
     ObjHashEntry* entries[kSmall + 1];
-    std::size_t place = kSmall;
-    for (; place > 0 && compare(sought, m_slots.small()[place - 1]) < 0;
-         --place) {
-      entries[place] = m_slots.small()[place - 1];
+    std::size_t at = kSmall;
+    for (; at > 0 && compare(sought, m_slots.small()[at - 1]) < 0; --at) {
+      entries[at] = m_slots.small()[at - 1];
     }
-    entries[place] = made;
-    for (std::size_t i = 0; i < place; ++i) {
+    entries[at] = made;
+    for (std::size_t i = 0; i < at; ++i) {
       entries[i] = m_slots.small()[i];
     }
     m_slots.add_bucket(growth);
@@ -125,9 +127,8 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
     ++m_count;
     return true;
   }
-  const std::uint64_t b = bucket_of(hash);
   ObjHashSpares spares;
-  obj_hash_bucket::reserve_insertion(m_slots[b], sought, spares);
+  obj_hash_bucket::reserve_insertion(m_slots[b], place, spares);
   ObjHashEntry* const made =
       m_blocks.make(key.data(), key.size(), hash, value, entries_ahead());
 
@@ -135,7 +136,7 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
   // the new bucket n takes its entries from bucket s: the end is the same
   // as growing first, and the bucket it goes into is known before.
   const bool long_chain =
-      obj_hash_bucket::insert(m_slots[b], made, sought, spares);
+      obj_hash_bucket::insert(m_slots[b], made, sought, place, spares);
   ++m_count;
   std::uint64_t split = buckets;  // none
   if (grows) {
