@@ -10,6 +10,7 @@
 
 #include "containers/key_model.h"
 #include "containers/map_model.h"
+#include "containers/obj_hash_table_walk.h"
 #include "support/counted_obj.h"
 #include "support/failing_allocator.h"
 #include "support/temp_dir.h"

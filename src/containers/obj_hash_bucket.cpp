@@ -2,6 +2,8 @@
 // walk, insert, split and release, each choosing by the head's kind.
 #include "containers/obj_hash_bucket.h"
 
+#include <algorithm>
+
 #include "containers/obj_hash_index.h"
 #include "util/builtins.h"
 
@@ -79,36 +81,19 @@ ObjHashEntry* find(const ObjHashLeaf& head, const SoughtKey& key,
   return nullptr;
 }
 
-ObjHashEntry* first(const ObjHashLeaf& head) noexcept {
+const ObjHashLeaf* leaf_of(const ObjHashLeaf& head,
+                           const ObjHashEntry* entry) noexcept {
   if (indexed(head)) {
-    return head.index.first->chain.entries[0];
+    return obj_hash_index::leaf_for(head.index,
+                                    SoughtKey(entry->key(), entry->key_size));
   }
-  return head.count != 0 ? head.chain.entries[0] : nullptr;
-}
-
-ObjHashEntry* after(const ObjHashLeaf& head,
-                    const ObjHashEntry* entry) noexcept {
-  const ObjHashLeaf* leaf =
-      indexed(head) ? obj_hash_index::leaf_for(
-                          head.index, SoughtKey(entry->key(), entry->key_size))
-                    : &head;
-  for (; leaf != nullptr; leaf = leaf->chain.next) {
-    for (std::size_t i = 0; i < leaf->count; ++i) {
-      if (leaf->chain.entries[i] == entry) {
-        // A walk reads the entry after the one returned next: it is asked
-        // for now, a step ahead.
-        if (i + 2 < leaf->count) {
-          prefetch(leaf->chain.entries[i + 2]);
-        }
-        if (i + 1 < leaf->count) {
-          return leaf->chain.entries[i + 1];
-        }
-        const ObjHashLeaf* const next = leaf->chain.next;
-        return next != nullptr ? next->chain.entries[0] : nullptr;
-      }
-    }
+  const ObjHashLeaf* leaf = &head;
+  while (leaf->chain.next != nullptr &&
+         std::find(leaf->chain.entries, leaf->chain.entries + leaf->count,
+                   entry) == leaf->chain.entries + leaf->count) {
+    leaf = leaf->chain.next;
   }
-  return nullptr;
+  return leaf;
 }
 
 std::uint64_t size(const ObjHashLeaf& head) noexcept {

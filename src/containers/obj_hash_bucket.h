@@ -25,12 +25,18 @@ constexpr std::uint64_t kIndexAbove = 32;
 ObjHashEntry* find(const ObjHashLeaf& head, const SoughtKey& key,
                    std::uint64_t hash) noexcept;
 
-// The bucket's first entry, or null when it is empty.
-ObjHashEntry* first(const ObjHashLeaf& head) noexcept;
+// The leaf of the bucket's first entries, chained to the others, or null
+// when it is empty.
+inline const ObjHashLeaf* first_leaf(const ObjHashLeaf& head) noexcept {
+  if (head.kind == ObjHashLeaf::kIndexed) {
+    return head.index.first;
+  }
+  return head.count != 0 ? &head : nullptr;
+}
 
-// The entry after `entry`, which the bucket holds, or null after its last.
-ObjHashEntry* after(const ObjHashLeaf& head,
-                    const ObjHashEntry* entry) noexcept;
+// The leaf that holds `entry`, which the bucket holds.
+const ObjHashLeaf* leaf_of(const ObjHashLeaf& head,
+                           const ObjHashEntry* entry) noexcept;
 
 std::uint64_t size(const ObjHashLeaf& head) noexcept;
 

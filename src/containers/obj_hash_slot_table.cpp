@@ -125,22 +125,24 @@ void ObjHashSlotTable::add_bucket(Growth& growth) noexcept {
   if (growth.directory != nullptr) {  // a new segment
     const unsigned k = segment_of(n);
     if (n <= kArrayBuckets) {
-      growth.directory[0] = m_form.heads.array;  // the array: segment 0
+      growth.directory[0] = m_form.large.heads.array;  // the array: segment 0
     } else {
-      std::copy(m_form.heads.segments, m_form.heads.segments + k,
+      std::copy(m_form.large.heads.segments, m_form.large.heads.segments + k,
                 growth.directory);
-      delete[] m_form.heads.segments;
+      delete[] m_form.large.heads.segments;
     }
-    m_form.heads.segments = growth.directory;
+    m_form.large.heads.segments = growth.directory;
   } else if (growth.heads != nullptr) {  // a longer array
     if (n > 1) {
-      std::copy(m_form.heads.array, m_form.heads.array + n, growth.heads);
-      delete[] m_form.heads.array;
+      std::copy(m_form.large.heads.array, m_form.large.heads.array + n,
+                growth.heads);
+      delete[] m_form.large.heads.array;
     }
-    m_form.heads.array = growth.heads;
+    m_form.large.heads.array = growth.heads;
   }
   growth.heads = nullptr;
   growth.directory = nullptr;
+  m_form.large.walk.entry = nullptr;
   ++m_bucket_count;
 }
 
@@ -148,7 +150,8 @@ void ObjHashSlotTable::reset(std::uint64_t buckets) {
   const Heads heads = allocate(buckets);
   release();
   if (buckets > 1) {
-    m_form.heads = heads;
+    m_form.large.heads = heads;
+    m_form.large.walk.entry = nullptr;
     m_bucket_count = buckets;
     for (std::uint64_t b = 0; b < buckets; ++b) {
       (*this)[b].clear();
@@ -158,7 +161,7 @@ void ObjHashSlotTable::reset(std::uint64_t buckets) {
 
 void ObjHashSlotTable::release() noexcept {
   if (m_bucket_count != 1) {
-    free(m_form.heads, m_bucket_count);
+    free(m_form.large.heads, m_bucket_count);
   }
   m_form = Form{};
   m_bucket_count = 1;

@@ -16,13 +16,13 @@ namespace zand_internal {
 inline ObjHashLeaf& ObjHashSlotTable::operator[](
     std::uint64_t b) const noexcept {
   if (m_bucket_count <= kArrayBuckets) {
-    return m_form.heads.array[b];
+    return m_form.large.heads.array[b];
   }
   if (b < kArrayBuckets) {
-    return m_form.heads.segments[0][b];
+    return m_form.large.heads.segments[0][b];
   }
   const unsigned top = highest_set_bit(b);
-  return m_form.heads.segments[top - 5][b - (std::uint64_t{1} << top)];
+  return m_form.large.heads.segments[top - 5][b - (std::uint64_t{1} << top)];
 }
 
 }  // namespace zand_internal

@@ -10,6 +10,7 @@
 #include "containers/obj_hash_bucket.h"
 #include "containers/obj_hash_key.h"
 #include "containers/obj_hash_slot_table_heads.h"
+#include "containers/obj_hash_table_walk.h"
 #include "frame/length_error.h"
 #include "util/builtins.h"
 
@@ -18,6 +19,7 @@ namespace zand_internal {
 namespace {
 
 constexpr std::size_t kSmall = ObjHashSlotTable::kSmallEntries;
+static_assert(kMaxMapBuckets < std::uint64_t{1} << kWalkPlaceShift);
 
 // The mask that goes with a bucket count: one less than the smallest power
 // of two that is at least `buckets`, and at least 1.
@@ -132,6 +134,8 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
   ObjHashEntry* const made =
       m_blocks.make(key.data(), key.size(), hash, value, entries_ahead());
 
+  m_slots.walk().entry = nullptr;  // leaves are about to change
+
   // Nothing below can fail. The entry goes into its bucket first, then
   // the new bucket n takes its entries from bucket s: the end is the same
   // as growing first, and the bucket it goes into is known before.
@@ -173,21 +177,36 @@ void OBJ_HASH_TABLE::insert_small(ObjHashEntry* entry) noexcept {
   ++m_count;
 }
 
-ObjHashEntry* OBJ_HASH_TABLE::first_entry() const noexcept {
+ObjHashEntry* OBJ_HASH_TABLE::first_entry() noexcept {
   return bucket_count() == 1 ? m_slots.small()[0] : first_from(0);
 }
 
+// Makes the walk stand at the entry at `place` of `leaf`, in `bucket`, and
+// returns it.
+ObjHashEntry* OBJ_HASH_TABLE::stand_at(const ObjHashLeaf* leaf,
+                                       std::size_t place,
+                                       std::uint64_t bucket) noexcept {
+  ObjHashEntry* const entry = leaf->chain.entries[place];
+  m_slots.walk() = {entry, leaf,
+                    bucket | std::uint64_t{place} << kWalkPlaceShift};
+  return entry;
+}
+
 // The first entry of buckets b, b + 1, ..., or null.
-ObjHashEntry* OBJ_HASH_TABLE::first_from(std::uint64_t b) const noexcept {
+ObjHashEntry* OBJ_HASH_TABLE::first_from(std::uint64_t b) noexcept {
   for (const std::uint64_t buckets = bucket_count(); b < buckets; ++b) {
-    if (ObjHashEntry* const entry = obj_hash_bucket::first(m_slots[b])) {
-      return entry;
+    if (const ObjHashLeaf* const leaf =
+            obj_hash_bucket::first_leaf(m_slots[b])) {
+      return stand_at(leaf, 0, b);
     }
   }
+  m_slots.walk().entry = nullptr;
   return nullptr;
 }
 
-ObjHashEntry* OBJ_HASH_TABLE::next(const ObjHashEntry* entry) const noexcept {
+// The step next() leaves to the table's own code: with one bucket, from an
+// entry the walk does not stand at, and from the last entry of a leaf.
+ObjHashEntry* OBJ_HASH_TABLE::next_beyond(const ObjHashEntry* entry) noexcept {
   if (bucket_count() == 1) {
     ObjHashEntry* const* const small = m_slots.small();
     for (std::uint64_t i = 0; i + 1 < m_count; ++i) {
@@ -197,9 +216,29 @@ ObjHashEntry* OBJ_HASH_TABLE::next(const ObjHashEntry* entry) const noexcept {
     }
     return nullptr;
   }
-  const std::uint64_t b = bucket_of(entry->hash);
-  if (ObjHashEntry* const after = obj_hash_bucket::after(m_slots[b], entry)) {
-    return after;
+  // Where the entry lies: where the walk stands, when it returned it last;
+  // otherwise from its bucket.
+  const ObjHashWalkStep& walk = m_slots.walk();
+  const ObjHashLeaf* leaf = walk.leaf;
+  std::uint64_t b = walk.bucket & ((std::uint64_t{1} << kWalkPlaceShift) - 1);
+  std::size_t place = static_cast<std::size_t>(walk.bucket >> kWalkPlaceShift);
+  if (walk.entry != entry) {
+    b = bucket_of(entry->hash);
+    leaf = obj_hash_bucket::leaf_of(m_slots[b], entry);
+    place = static_cast<std::size_t>(
+        std::find(leaf->chain.entries, leaf->chain.entries + leaf->count,
+                  entry) -
+        leaf->chain.entries);
+  }
+  // A walk reads each entry it is given: the one after it is asked for now.
+  if (place + 1 < leaf->count) {
+    if (place + 2 < leaf->count) {
+      prefetch(leaf->chain.entries[place + 2]);
+    }
+    return stand_at(leaf, place + 1, b);
+  }
+  if (const ObjHashLeaf* const following = leaf->chain.next) {
+    return stand_at(following, 0, b);
   }
   return first_from(b + 1);
 }
@@ -207,6 +246,7 @@ ObjHashEntry* OBJ_HASH_TABLE::next(const ObjHashEntry* entry) const noexcept {
 // Gives every bucket's leaves and index nodes back to the heap; the heads
 // stay, empty.
 void OBJ_HASH_TABLE::release_buckets() noexcept {
+  m_slots.walk().entry = nullptr;
   ObjHashSpares freed;
   for (std::uint64_t b = 0, buckets = bucket_count(); b < buckets; ++b) {
     obj_hash_bucket::release(m_slots[b], freed);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "containers/obj_hash_table_walk.h"
 #include "util/builtins.h"
 
 using zand_internal::OBJ_HASH_TABLE;

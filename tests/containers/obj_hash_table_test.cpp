@@ -3,6 +3,7 @@
 // tables of more and of fewer buckets, and a refill after clearing. (The
 // map's driver, map_script.h, drives a table beside every map too.)
 #include "zand_stl/internal/obj_hash_table.h"
+#include "containers/obj_hash_table_walk.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@ namespace {
 using zand_internal::OBJ_HASH_TABLE;
 using Keys = std::vector<std::string>;
 
-Keys chain_keys(const OBJ_HASH_TABLE& table) {
+Keys chain_keys(OBJ_HASH_TABLE& table) {
   Keys keys;
   for (const auto* e = table.first(); e != nullptr; e = table.next(e)) {
     keys.emplace_back(e->key(), e->key_size);
@@ -28,8 +29,8 @@ Keys chain_keys(const OBJ_HASH_TABLE& table) {
 
 // The shape, the invariants (debug builds) and, when `walk` is set, the
 // chain's order against the model for the first n keys.
-void expect_table_of(const OBJ_HASH_TABLE& table, const Keys& keys,
-                     std::size_t n, bool walk) {
+void expect_table_of(OBJ_HASH_TABLE& table, const Keys& keys, std::size_t n,
+                     bool walk) {
   const zand_test::TableShape shape = zand_test::model_shape(n);
   ASSERT_EQ(table.entry_count(), n);
   ASSERT_EQ(table.bucket_count(), shape.bucket_count) << n;

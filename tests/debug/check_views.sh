@@ -36,7 +36,7 @@ bare_objects=(map empty_map cleared_map small_map)
 # the keys) to itself, emptied. One C++ expression each, for both
 # debuggers; full MAP is the head of the bucket that holds the keys.
 first=cyclic_list.m_chain._M_impl._M_node._M_next
-heads() { echo "$1.m_table.m_slots.m_form.heads.array"; }
+heads() { echo "$1.m_table.m_slots.m_form.large.heads.array"; }
 full() { echo "$(heads "$1")[$(heads "$1")[0].count == 0]"; }
 corruptions=(
   "$first->_M_next->_M_next->_M_next = $first"

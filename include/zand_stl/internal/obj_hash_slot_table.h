@@ -15,6 +15,16 @@ namespace zand_internal {
 
 struct ObjHashLeaf;
 
+// Where a walk of the table stands: the entry it returned last, the leaf
+// that holds it, and its bucket with its place in the leaf. The table's
+// next step starts there instead of finding the entry again; any change
+// of the table's buckets forgets it.
+struct ObjHashWalkStep {
+  const ObjHashEntry* entry;  // null: none
+  const ObjHashLeaf* leaf;
+  std::uint64_t bucket;  // the bucket, and the place in the leaf above bit 60
+};
+
 // The buckets 0 to bucket_count() - 1. A single bucket holds at most
 // kSmallEntries entries (the table grows at the next), and keeps them here,
 // in key order, so that a small table needs no slot storage. From two
@@ -60,6 +70,9 @@ class ObjHashSlotTable {
   ObjHashEntry** small() noexcept { return m_form.small; }
   ObjHashEntry* const* small() const noexcept { return m_form.small; }
 
+  // Where a walk stands, with two buckets or more.
+  ObjHashWalkStep& walk() noexcept { return m_form.large.walk; }
+
   // The head of bucket b < bucket_count(), with two buckets or more.
   // Defined in the library's own obj_hash_slot_table_heads.h, since every
   // lookup takes it.
@@ -71,7 +84,8 @@ class ObjHashSlotTable {
 
   // Adds bucket bucket_count() with what prepare_growth() allocated. Its
   // head is unset; so is head 0 when this makes the second bucket, and the
-  // single bucket's entries are then gone from small().
+  // single bucket's entries are then gone from small(). The walk's place
+  // is forgotten.
   void add_bucket(Growth& growth) noexcept;
 
   // Replaces the heads with `buckets` empty ones, or one empty bucket.
@@ -87,9 +101,15 @@ class ObjHashSlotTable {
     ObjHashLeaf* array;
     ObjHashLeaf** segments;
   };
+  // With two buckets or more, the room the single bucket's entries took
+  // holds the heads and where a walk stands.
+  struct Large {
+    Heads heads;
+    ObjHashWalkStep walk;
+  };
   union Form {
     ObjHashEntry* small[kSmallEntries];
-    Heads heads;
+    Large large;
   };
 
   static Heads allocate(std::uint64_t buckets);

@@ -34,6 +34,7 @@
 #ifndef ZAND_STL_INTERNAL_OBJ_HASH_TABLE_H
 #define ZAND_STL_INTERNAL_OBJ_HASH_TABLE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -90,11 +91,14 @@ class OBJ_HASH_TABLE {
   // The walk: the first entry, or null when the table is empty; the entry
   // after `entry`, or null after the last. A position stays valid until
   // its entry is freed; an insertion never frees one, though its growth may
-  // move the entry to the new last bucket.
-  ObjHashEntry* first() const noexcept {
+  // move the entry to the new last bucket. The table keeps where the walk
+  // stands, so that a step from the entry it returned last is short.
+  ObjHashEntry* first() noexcept {
     return m_count == 0 ? nullptr : first_entry();
   }
-  ObjHashEntry* next(const ObjHashEntry* entry) const noexcept;
+  // The step within a leaf is defined inline in the library's own
+  // obj_hash_table_walk.h, since a walk takes it for most entries.
+  inline ObjHashEntry* next(const ObjHashEntry* entry) noexcept;
 
   std::uint64_t entry_count() const noexcept { return m_count; }
   std::uint64_t bucket_count() const noexcept { return m_slots.bucket_count(); }
@@ -110,8 +114,11 @@ class OBJ_HASH_TABLE {
 
  private:
   std::uint64_t entries_ahead() const noexcept;
-  ObjHashEntry* first_entry() const noexcept;
-  ObjHashEntry* first_from(std::uint64_t b) const noexcept;
+  ObjHashEntry* first_entry() noexcept;
+  ObjHashEntry* first_from(std::uint64_t b) noexcept;
+  ObjHashEntry* stand_at(const ObjHashLeaf* leaf, std::size_t place,
+                         std::uint64_t bucket) noexcept;
+  ObjHashEntry* next_beyond(const ObjHashEntry* entry) noexcept;
   void insert_small(ObjHashEntry* entry) noexcept;
   void grow_from_small(ObjHashEntry* entry) noexcept;
   void copy_entries(const OBJ_HASH_TABLE& source);
