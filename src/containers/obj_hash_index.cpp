@@ -14,20 +14,43 @@ using Node = ObjHashIndexNode;
 constexpr std::size_t kFanout = Node::kFanout;
 constexpr std::size_t kLeafCapacity = ObjHashLeaf::kCapacity;
 
-int compare(const SoughtKey& key, const ObjHashEntry* entry) noexcept {
-  return key.compare_to(entry->key(), entry->key_size);
+// The words in which every key of a range agrees: none for an open one.
+std::uint64_t skip_for(const ObjHashEntry* lo,
+                       const ObjHashEntry* hi) noexcept {
+  return lo == nullptr || hi == nullptr
+             ? 0
+             : key_agreed_words(lo->key(), lo->key_size, hi->key(),
+                                hi->key_size);
 }
 
-// The child of `node` whose range holds `key`.
-std::size_t child_for(const Node& node, const SoughtKey& key) noexcept {
-  for (std::size_t i = 1; i < node.count; ++i) {
-    prefetch(node.low[i]);
+std::uint64_t word_of(const ObjHashEntry* entry, std::uint64_t skip) noexcept {
+  return key_ordered_word(entry->key(), entry->key_size, skip);
+}
+
+// The sought key against low[i], whose word it ties with: equal when the
+// word holds both keys' ends, otherwise as the words after it say.
+int tie(const Node& node, std::size_t i, const SoughtKey& key,
+        std::uint64_t sought) noexcept {
+  if (words::zero_bytes(sought) != 0) {
+    return 0;
   }
+  std::size_t agreed = 0;
+  return key.compare_from(node.low[i]->key(), node.low[i]->key_size,
+                          node.skip + 1, agreed);
+}
+
+// The child of `node` whose range holds `key`, which the node's holds.
+std::size_t child_for(const Node& node, const SoughtKey& key) noexcept {
+  const std::uint64_t sought =
+      key_ordered_word(key.key(), key.size(), node.skip);
   std::size_t lo = 1;
   std::size_t hi = node.count;
   while (lo < hi) {
     const std::size_t mid = (lo + hi) / 2;
-    if (compare(key, node.low[mid]) < 0) {
+    const std::uint64_t word = node.word[mid];
+    const bool before =
+        sought != word ? sought < word : tie(node, mid, key, sought) < 0;
+    if (before) {
       hi = mid;
     } else {
       lo = mid + 1;
@@ -36,31 +59,44 @@ std::size_t child_for(const Node& node, const SoughtKey& key) noexcept {
   return lo - 1;
 }
 
+// The leaf whose range holds `key`, and the words every key there agrees
+// in; with `place`, the way down.
 ObjHashLeaf* descend(const Summary& summary, const SoughtKey& key,
-                     Place* place) noexcept {
+                     std::uint64_t& skip, Place* place) noexcept {
   void* at = summary.root;
+  const ObjHashEntry* lo = nullptr;
+  const ObjHashEntry* hi = nullptr;
+  skip = 0;
   for (unsigned h = summary.height; h > 0; --h) {
     Node* const node = static_cast<Node*>(at);
     const std::size_t i = child_for(*node, key);
     if (place != nullptr) {
       place->node[h] = node;
       place->child[h] = i;
+      place->lo[h] = lo;
+      place->hi[h] = hi;
     }
+    lo = i == 0 ? lo : node->low[i];
+    hi = i + 1 < node->count ? node->low[i + 1] : hi;
+    skip = node->skip;
     at = node->child[i];
   }
   return static_cast<ObjHashLeaf*>(at);
 }
 
-// The place of `key` in `leaf`: how many of its entries are smaller; and
-// whether the entry there equals it.
+// The place of `key` in `leaf`, whose keys agree with it in `skip` words:
+// how many of its entries are smaller; and whether the entry there equals
+// it.
 std::size_t place_in(const ObjHashLeaf& leaf, const SoughtKey& key,
-                     bool& equal) noexcept {
+                     std::uint64_t skip, bool& equal) noexcept {
   std::size_t lo = 0;
   std::size_t hi = leaf.count;
   equal = false;
   while (lo < hi) {
     const std::size_t mid = (lo + hi) / 2;
-    const int c = compare(key, leaf.chain.entries[mid]);
+    const ObjHashEntry* const e = leaf.chain.entries[mid];
+    std::size_t agreed = 0;
+    const int c = key.compare_from(e->key(), e->key_size, skip, agreed);
     if (c == 0) {
       equal = true;
       return mid;
@@ -131,6 +167,23 @@ Node* build_node(unsigned h, std::uint64_t m, ObjHashLeaf*& leaves,
   return node;
 }
 
+// Sets the skips and words of `node` over the range from lo to hi, and
+// of the nodes below it.
+void fill_words(Node& node, const ObjHashEntry* lo,
+                const ObjHashEntry* hi) noexcept {
+  node.skip = skip_for(lo, hi);
+  node.word[0] = 0;  // never read
+  for (std::size_t i = 1; i < node.count; ++i) {
+    node.word[i] = word_of(node.low[i], node.skip);
+  }
+  if (node.height > 1) {
+    for (std::size_t i = 0; i < node.count; ++i) {
+      fill_words(*static_cast<Node*>(node.child[i]), i == 0 ? lo : node.low[i],
+                 i + 1 < node.count ? node.low[i + 1] : hi);
+    }
+  }
+}
+
 void give_nodes(Node* node, ObjHashSpares& spares) noexcept {
   if (node->height > 1) {
     for (std::size_t i = 0; i < node->count; ++i) {
@@ -144,12 +197,27 @@ void give_nodes(Node* node, ObjHashSpares& spares) noexcept {
 void put_child(Node& node, std::size_t at, const ObjHashEntry* low,
                void* child) noexcept {
   for (std::size_t j = node.count; j > at; --j) {
+    node.word[j] = node.word[j - 1];
     node.low[j] = node.low[j - 1];
     node.child[j] = node.child[j - 1];
   }
+  node.word[at] = at == 0 ? 0 : word_of(low, node.skip);
   node.low[at] = low;
   node.child[at] = child;
   ++node.count;
+}
+
+// Gives a node a new range, from lo to hi, narrower than its old one: its
+// keys may then agree in more words.
+void narrow(Node& node, const ObjHashEntry* lo,
+            const ObjHashEntry* hi) noexcept {
+  const std::uint64_t skip = skip_for(lo, hi);
+  if (skip != node.skip) {
+    node.skip = skip;
+    for (std::size_t i = 1; i < node.count; ++i) {
+      node.word[i] = word_of(node.low[i], skip);
+    }
+  }
 }
 
 }  // namespace
@@ -172,6 +240,7 @@ void build(Summary& summary, ObjHashLeaf* first, std::uint64_t leaves,
   const unsigned height = height_for(leaves);
   ObjHashLeaf* next = first;
   summary.root = build_node(height, leaves, next, spares);
+  fill_words(*summary.root, nullptr, nullptr);
   summary.first = first;
   summary.size = size;
   summary.all = all;
@@ -181,14 +250,15 @@ void build(Summary& summary, ObjHashLeaf* first, std::uint64_t leaves,
 
 ObjHashEntry* find(const Summary& summary, const SoughtKey& key,
                    std::uint64_t hash) noexcept {
-  const ObjHashLeaf* const leaf = descend(summary, key, nullptr);
+  std::uint64_t skip = 0;
+  const ObjHashLeaf* const leaf = descend(summary, key, skip, nullptr);
   std::uint64_t matches = leaf->matches(tag_of(hash));
   const std::uint64_t after_first = matches & (matches - 1);
   if ((after_first & (after_first - 1)) == 0) {
     // Two candidates at most, as a byte of the hash tells them.
     for (; matches != 0; matches &= matches - 1) {
       ObjHashEntry* const e = leaf->chain.entries[lowest_set_bit(matches) / 8];
-      if (e->hash == hash && compare(key, e) == 0) {
+      if (e->hash == hash && key.compare_to(e->key(), e->key_size) == 0) {
         return e;
       }
     }
@@ -196,18 +266,20 @@ ObjHashEntry* find(const Summary& summary, const SoughtKey& key,
   }
   // Keys that share their hash, as chosen ones do: by their order.
   bool equal = false;
-  const std::size_t i = place_in(*leaf, key, equal);
+  const std::size_t i = place_in(*leaf, key, skip, equal);
   return equal ? leaf->chain.entries[i] : nullptr;
 }
 
 ObjHashLeaf* leaf_for(const Summary& summary, const SoughtKey& key) noexcept {
-  return descend(summary, key, nullptr);
+  std::uint64_t skip = 0;
+  return descend(summary, key, skip, nullptr);
 }
 
 void locate(const Summary& summary, const SoughtKey& key,
             Place& place) noexcept {
-  place.leaf = descend(summary, key, &place);
-  place.at = place_in(*place.leaf, key, place.found);
+  std::uint64_t skip = 0;
+  place.leaf = descend(summary, key, skip, &place);
+  place.at = place_in(*place.leaf, key, skip, place.found);
 }
 
 void reserve_insertion(const Summary& summary, const Place& place,
@@ -273,6 +345,7 @@ void insert(Summary& summary, ObjHashEntry* entry, const Place& place,
     }
     Node* const sibling = spares.take_node();
     sibling->height = node.height;
+    sibling->skip = node.skip;
     node.count = 0;
     sibling->count = 0;
     for (std::size_t i = 0; i <= kFanout; ++i) {
@@ -281,9 +354,12 @@ void insert(Summary& summary, ObjHashEntry* entry, const Place& place,
     }
     low = sibling->low[0];
     child = sibling;
+    narrow(node, place.lo[h], low);
+    narrow(*sibling, low, place.hi[h]);
   }
   Node* const root = spares.take_node();
   root->height = summary.height + 1;
+  root->skip = 0;
   root->count = 0;
   put_child(*root, 0, static_cast<Node*>(summary.root)->low[0], summary.root);
   put_child(*root, 1, low, child);

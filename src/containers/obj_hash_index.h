@@ -17,12 +17,17 @@ class ObjHashSpares;
 
 // A node above the leaves. Child i holds the keys from low[i] up to, not
 // including, low[i + 1]; low[0] is the smallest key below the node, kept
-// only for when a split passes it up, and searches never read it.
+// only for when a split passes it up, and searches never read it. Every
+// key the node's range holds agrees with every other in its first `skip`
+// words, none ending in them, so a search compares the word after them,
+// kept here for each low key, and reads a key only on a tie.
 struct ObjHashIndexNode {
   static constexpr std::size_t kFanout = 16;
 
   std::uint32_t count;   // children in use, 1 to kFanout
   std::uint32_t height;  // 1 when the children are leaves
+  std::uint64_t skip;
+  std::uint64_t word[kFanout];  // key_ordered_word(low[i], skip), i >= 1
   const ObjHashEntry* low[kFanout];
   void* child[kFanout];
 };
@@ -40,6 +45,10 @@ constexpr unsigned kMostHeight = 16;
 struct Place {
   ObjHashIndexNode* node[kMostHeight + 1];
   std::size_t child[kMostHeight + 1];
+  // The node's range: the keys from lo[h] up to, not including, hi[h]; null
+  // where it is open.
+  const ObjHashEntry* lo[kMostHeight + 1];
+  const ObjHashEntry* hi[kMostHeight + 1];
   ObjHashLeaf* leaf;
   std::size_t at;  // how many of the leaf's keys are smaller
   bool found;      // whether the entry at `at` has the key

@@ -173,6 +173,38 @@ inline int key_compare(const char* a, std::size_t a_size, const char* b,
   }
 }
 
+// The number of words, from the first, in which two keys agree, folded,
+// with neither ending in them.
+inline std::size_t key_agreed_words(const char* a, std::size_t a_size,
+                                    const char* b,
+                                    std::size_t b_size) noexcept {
+  using namespace key_words;
+  for (std::size_t w = 0;; ++w) {
+    const std::uint64_t fa =
+        fold_word(word_at(key_bytes(a), a_size + 1, 8 * w));
+    const std::uint64_t fb =
+        fold_word(word_at(key_bytes(b), b_size + 1, 8 * w));
+    if (fa != fb || zero_bytes(fa) != 0) {
+      return w;
+    }
+  }
+}
+
+// Word w of a key, folded, with the bytes after the key's end cleared, as
+// a number that orders as the keys do: their first byte the most
+// significant. The key must not end before the word.
+inline std::uint64_t key_ordered_word(const char* key, std::size_t size,
+                                      std::size_t w) noexcept {
+  using namespace key_words;
+  const std::uint64_t folded =
+      fold_word(word_at(key_bytes(key), size + 1, 8 * w));
+  const std::uint64_t ends = zero_bytes(folded);
+  // Up to and with the first zero byte: `ends & -ends` is bit 7 of it.
+  const std::uint64_t kept =
+      ends == 0 ? folded : folded & (((ends & (0 - ends)) << 1) - 1);
+  return byte_swap(kept);
+}
+
 // A key compared with one stored key after another: its first word is read
 // and folded once, and most keys differ from it within that word.
 class SoughtKey {
@@ -196,6 +228,32 @@ class SoughtKey {
       return byte_difference(m_first, fb, stop);
     }
     return key_compare(m_key, m_size, stored, size, 8);
+  }
+
+  const char* key() const noexcept { return m_key; }
+  std::size_t size() const noexcept { return m_size; }
+
+  // compare_to, from word `from` on, where the two keys are known to agree
+  // in every word before it and neither to have ended; sets `agreed` to
+  // the number of words, from the first, in which they agree and neither
+  // ends. A key between two others agrees with this one in at least as
+  // many words as the fewer of theirs, so a search among ordered keys
+  // starts each comparison where its bounds agree.
+  int compare_from(const char* stored, std::size_t size, std::size_t from,
+                   std::size_t& agreed) const noexcept {
+    using namespace key_words;
+    for (std::size_t w = from;; ++w) {
+      const std::uint64_t fa =
+          w == 0 ? m_first
+                 : fold_word(word_at(key_bytes(m_key), m_size + 1, 8 * w));
+      const std::uint64_t fb =
+          fold_word(word_at(key_bytes(stored), size + 1, 8 * w));
+      const std::uint64_t stop = nonzero_bytes(fa ^ fb) | zero_bytes(fa);
+      if (stop != 0) {
+        agreed = w;
+        return byte_difference(fa, fb, stop);
+      }
+    }
   }
 
  private:

@@ -20,11 +20,25 @@ std::string in_bucket(std::uint64_t b, const char* what) {
 
 // The leaves below `node` are those chained from `leaf` on, in order, and
 // each child's low entry is the first under it. Moves `leaf` past them.
+// The node's range runs from lo to hi (null where it is open); the keys
+// there agree in its skip words, and its words are its low keys' there.
 std::string check_node(const ObjHashIndexNode& node, std::uint32_t height,
+                       const ObjHashEntry* lo, const ObjHashEntry* hi,
                        const ObjHashLeaf*& leaf, const ObjHashEntry*& low) {
   if (node.height != height || node.count == 0 ||
       node.count > ObjHashIndexNode::kFanout) {
     return "an index node is malformed";
+  }
+  if (node.skip != 0 && (lo == nullptr || hi == nullptr ||
+                         key_agreed_words(lo->key(), lo->key_size, hi->key(),
+                                          hi->key_size) < node.skip)) {
+    return "an index node's keys do not agree in its skip";
+  }
+  for (std::size_t i = 1; i < node.count; ++i) {
+    if (node.word[i] != key_ordered_word(node.low[i]->key(),
+                                         node.low[i]->key_size, node.skip)) {
+      return "an index node's word is wrong";
+    }
   }
   for (std::size_t i = 0; i < node.count; ++i) {
     const ObjHashEntry* first = nullptr;
@@ -37,7 +51,8 @@ std::string check_node(const ObjHashIndexNode& node, std::uint32_t height,
     } else {
       std::string failure =
           check_node(*static_cast<const ObjHashIndexNode*>(node.child[i]),
-                     height - 1, leaf, first);
+                     height - 1, i == 0 ? lo : node.low[i],
+                     i + 1 < node.count ? node.low[i + 1] : hi, leaf, first);
       if (!failure.empty()) {
         return failure;
       }
@@ -59,7 +74,8 @@ std::string check_leaves(const ObjHashLeaf& head) {
     const ObjHashLeaf::IndexSummary& index = head.index;
     leaf = index.first;
     const ObjHashEntry* low = nullptr;
-    std::string failure = check_node(*index.root, index.height, leaf, low);
+    std::string failure =
+        check_node(*index.root, index.height, nullptr, nullptr, leaf, low);
     if (!failure.empty()) {
       return failure;
     }
