@@ -63,17 +63,19 @@ void Appender::append(ObjHashEntry* entry, ObjHashSpares& spares) noexcept {
   ++m_leaf->count;
 }
 
-ObjHashEntry* find(const ObjHashLeaf& head, const SoughtKey& key,
+ObjHashEntry* find(const ObjHashLeaf& head, const char* key, std::size_t size,
                    std::uint64_t hash) noexcept {
   if (indexed(head)) {
-    return obj_hash_index::find(head.index, key, hash);
+    return obj_hash_index::find(head.index, SoughtKey(key, size), hash);
   }
+  // Only an entry whose tag and hash match has its key read.
   const std::uint8_t tag = tag_of(hash);
   for (const ObjHashLeaf* leaf = &head; leaf != nullptr;
        leaf = leaf->chain.next) {
     for (std::uint64_t m = leaf->matches(tag); m != 0; m &= m - 1) {
       ObjHashEntry* const e = leaf->chain.entries[lowest_set_bit(m) / 8];
-      if (e->hash == hash && compare(key, e) == 0) {
+      if (e->hash == hash &&
+          key_compare(e->key(), e->key_size, key, size) == 0) {
         return e;
       }
     }
@@ -116,7 +118,7 @@ void locate(const ObjHashLeaf& head, const SoughtKey& key, std::uint64_t hash,
                       ? place.index.leaf->chain.entries[place.index.at]
                       : nullptr;
   } else {
-    place.found = find(head, key, hash);
+    place.found = find(head, key.key(), key.size(), hash);
   }
 }
 

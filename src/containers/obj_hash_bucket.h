@@ -21,8 +21,9 @@ namespace zand_internal::obj_hash_bucket {
 // chance hold four entries on average and never come near it.
 constexpr std::uint64_t kIndexAbove = 32;
 
-// The entry whose key equals `key` (of hash `hash`), or null.
-ObjHashEntry* find(const ObjHashLeaf& head, const SoughtKey& key,
+// The entry whose key, `size` bytes from `key` with a zero after them,
+// equals it, or null; `hash` is its hash.
+ObjHashEntry* find(const ObjHashLeaf& head, const char* key, std::size_t size,
                    std::uint64_t hash) noexcept;
 
 // The leaf of the bucket's first entries, chained to the others, or null

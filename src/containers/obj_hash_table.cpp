@@ -42,9 +42,11 @@ int compare(const SoughtKey& key, const ObjHashEntry* entry) noexcept {
 
 // The entry of `key` among the single bucket's `count` entries, or null.
 ObjHashEntry* find_small(ObjHashEntry* const* small, std::uint64_t count,
-                         const SoughtKey& key, std::uint64_t hash) noexcept {
+                         const std::string& key, std::uint64_t hash) noexcept {
   for (std::uint64_t i = 0; i < count; ++i) {
-    if (small[i]->hash == hash && compare(key, small[i]) == 0) {
+    if (small[i]->hash == hash &&
+        key_compare(small[i]->key(), small[i]->key_size, key.c_str(),
+                    key.size()) == 0) {
       return small[i];
     }
   }
@@ -67,11 +69,11 @@ ObjHashEntry* OBJ_HASH_TABLE::find_entry(
     return nullptr;
   }
   const std::uint64_t hash = key_hash(key.c_str(), key.size());
-  const SoughtKey sought(key.c_str(), key.size());
   if (bucket_count() == 1) {
-    return find_small(m_slots.small(), m_count, sought, hash);
+    return find_small(m_slots.small(), m_count, key, hash);
   }
-  return obj_hash_bucket::find(m_slots[bucket_of(hash)], sought, hash);
+  return obj_hash_bucket::find(m_slots[bucket_of(hash)], key.c_str(),
+                               key.size(), hash);
 }
 
 bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
@@ -81,7 +83,7 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
   const std::uint64_t b = buckets == 1 ? 0 : bucket_of(hash);
   obj_hash_bucket::Place place;
   if (buckets == 1) {
-    place.found = find_small(m_slots.small(), m_count, sought, hash);
+    place.found = find_small(m_slots.small(), m_count, key, hash);
   } else {
     obj_hash_bucket::locate(m_slots[b], sought, hash, place);
   }
