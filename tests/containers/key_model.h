@@ -75,7 +75,8 @@ inline std::string one_bucket_key(std::size_t i, std::size_t blocks) {
 inline std::string low_bits_key(std::size_t i, unsigned bits,
                                 std::size_t length) {
   using Tail = std::array<char, 5>;
-  static std::vector<Tail> tails[21];  // by bits: a tail for each residue
+  // One table per thread: the drivers run on several threads at once.
+  static thread_local std::vector<Tail> tails[21];  // by bits
   const std::uint64_t residues = std::uint64_t{1} << bits;
   std::vector<Tail>& table = tails[bits];
   if (table.empty()) {
