@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>  // std::bad_alloc, which entry_bytes() throws
 
 #include "zand_stl/zand_obj.h"
 
