@@ -128,6 +128,8 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
     for (ObjHashEntry* const entry : entries) {
       ((entry->hash & 1) != 0 ? odd : even).append(entry, none);
     }
+    mark_filled(0);
+    mark_filled(1);
     ++m_count;
     return true;
   }
@@ -141,8 +143,12 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
   // Nothing below can fail. The entry goes into its bucket first, then
   // the new bucket n takes its entries from bucket s: the end is the same
   // as growing first, and the bucket it goes into is known before.
+  const bool was_empty = obj_hash_bucket::first_leaf(m_slots[b]) == nullptr;
   const bool long_chain =
       obj_hash_bucket::insert(m_slots[b], made, sought, place, spares);
+  if (was_empty) {
+    m_slots.mark(b, true);
+  }
   ++m_count;
   std::uint64_t split = buckets;  // none
   if (grows) {
@@ -150,6 +156,8 @@ bool OBJ_HASH_TABLE::insert_or_assign(const std::string& key, ZAND_OBJ* value) {
     const std::uint64_t half = (mask() >> 1) + 1;
     split = buckets - half;
     obj_hash_bucket::split(m_slots[split], m_slots[buckets], half, spares);
+    mark_filled(split);
+    mark_filled(buckets);
   }
   if (long_chain && b != split) {
     obj_hash_bucket::index_if_long(m_slots[b], spares);
@@ -194,16 +202,19 @@ ObjHashEntry* OBJ_HASH_TABLE::stand_at(const ObjHashLeaf* leaf,
   return entry;
 }
 
+// Marks bucket b as holding an entry or none, as it does.
+void OBJ_HASH_TABLE::mark_filled(std::uint64_t b) noexcept {
+  m_slots.mark(b, obj_hash_bucket::first_leaf(m_slots[b]) != nullptr);
+}
+
 // The first entry of buckets b, b + 1, ..., or null.
 ObjHashEntry* OBJ_HASH_TABLE::first_from(std::uint64_t b) noexcept {
-  for (const std::uint64_t buckets = bucket_count(); b < buckets; ++b) {
-    if (const ObjHashLeaf* const leaf =
-            obj_hash_bucket::first_leaf(m_slots[b])) {
-      return stand_at(leaf, 0, b);
-    }
+  b = m_slots.next_filled(b);
+  if (b == bucket_count()) {
+    m_slots.walk().entry = nullptr;
+    return nullptr;
   }
-  m_slots.walk().entry = nullptr;
-  return nullptr;
+  return stand_at(obj_hash_bucket::first_leaf(m_slots[b]), 0, b);
 }
 
 // The step next() leaves to the table's own code: with one bucket, from an
@@ -253,6 +264,7 @@ void OBJ_HASH_TABLE::release_buckets() noexcept {
   for (std::uint64_t b = 0, buckets = bucket_count(); b < buckets; ++b) {
     obj_hash_bucket::release(m_slots[b], freed);
   }
+  m_slots.clear_marks();
 }
 
 void OBJ_HASH_TABLE::free_entries() noexcept {
@@ -316,6 +328,7 @@ void OBJ_HASH_TABLE::copy_entries(const OBJ_HASH_TABLE& source) {
                                 ++m_count;
                               });
     obj_hash_bucket::index_long(head, spares);
+    mark_filled(b);
   }
 }
 

@@ -161,6 +161,16 @@ std::string OBJ_HASH_TABLE::invariant_violation() const {
       ++count;
     });
   }
+  // The marks: the next filled bucket from each bucket on, as the slot
+  // table finds it, is the next that holds an entry.
+  for (std::uint64_t b = buckets, next = buckets; failure.empty() && b-- > 0;) {
+    if (obj_hash_bucket::first_leaf(m_slots[b]) != nullptr) {
+      next = b;
+    }
+    if (m_slots.next_filled(b) != next) {
+      failure = in_bucket(b, "the marks of filled buckets are wrong");
+    }
+  }
   if (failure.empty() && count != m_count) {
     return "the buckets hold " + std::to_string(count) + " entries, not " +
            std::to_string(m_count);

@@ -32,8 +32,9 @@ struct ObjHashWalkStep {
 // of its index): up to kArrayBuckets heads in one array of the next power
 // of two, beyond that in segments, segment 0 holding heads 0 to
 // kArrayBuckets - 1 and segment k >= 1 the next kArrayBuckets * 2^(k-1),
-// reached through a directory. What hangs off a head is the table's to
-// free; this class frees only the heads.
+// reached through a directory. Each block of heads is followed by their
+// marks (below), the directory by its summary of them. What hangs off a
+// head is the table's to free; this class frees only the heads.
 class ObjHashSlotTable {
  public:
   static constexpr std::uint64_t kArrayBuckets = 64;
@@ -95,6 +96,15 @@ class ObjHashSlotTable {
   // Frees every head; one empty bucket is left.
   void release() noexcept;
 
+  // Which buckets hold an entry, with two buckets or more, as the table
+  // marks them: a bit per bucket, and past kArrayBuckets a bit per 64 of
+  // those, so that a walk passes over empty buckets 4,096 at a time.
+  // Growth adds an unmarked bucket; reset() leaves none marked.
+  void mark(std::uint64_t b, bool filled) noexcept;
+  // The first marked bucket from b on, or bucket_count().
+  std::uint64_t next_filled(std::uint64_t b) const noexcept;
+  void clear_marks() noexcept;
+
  private:
   // The form m_bucket_count tells: entries, an array, or a directory.
   union Heads {
@@ -114,6 +124,7 @@ class ObjHashSlotTable {
 
   static Heads allocate(std::uint64_t buckets);
   static void free(Heads heads, std::uint64_t buckets) noexcept;
+  std::uint64_t& mark_word(std::uint64_t group) const noexcept;
 
   Form m_form;
   // Buckets in use, numbered 0 to m_bucket_count - 1.

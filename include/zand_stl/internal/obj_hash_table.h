@@ -114,6 +114,7 @@ class OBJ_HASH_TABLE {
 
  private:
   std::uint64_t entries_ahead() const noexcept;
+  void mark_filled(std::uint64_t b) noexcept;
   ObjHashEntry* first_entry() noexcept;
   ObjHashEntry* first_from(std::uint64_t b) noexcept;
   ObjHashEntry* stand_at(const ObjHashLeaf* leaf, std::size_t place,
