@@ -209,12 +209,16 @@ void OBJ_HASH_TABLE::mark_filled(std::uint64_t b) noexcept {
 
 // The first entry of buckets b, b + 1, ..., or null.
 ObjHashEntry* OBJ_HASH_TABLE::first_from(std::uint64_t b) noexcept {
-  b = m_slots.next_filled(b);
-  if (b == bucket_count()) {
-    m_slots.walk().entry = nullptr;
-    return nullptr;
+  const std::uint64_t buckets = bucket_count();
+  for (b = m_slots.next_filled(b); b < buckets;
+       b = m_slots.next_filled(b + 1)) {
+    if (const ObjHashLeaf* const leaf =
+            obj_hash_bucket::first_leaf(m_slots[b])) {
+      return stand_at(leaf, 0, b);
+    }
   }
-  return stand_at(obj_hash_bucket::first_leaf(m_slots[b]), 0, b);
+  m_slots.walk().entry = nullptr;
+  return nullptr;
 }
 
 // The step next() leaves to the table's own code: with one bucket, from an
