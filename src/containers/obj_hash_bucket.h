@@ -18,8 +18,13 @@
 namespace zand_internal::obj_hash_bucket {
 
 // Buckets longer than this keep an index. Buckets of keys that arrive by
-// chance hold four entries on average and never come near it.
+// chance hold four entries on average and never come near it. (A build
+// for testing the benchmarks, ZAND_STL_NO_BUCKET_INDEX, keeps none.)
+#if defined(ZAND_STL_NO_BUCKET_INDEX)
+constexpr std::uint64_t kIndexAbove = UINT64_MAX;
+#else
 constexpr std::uint64_t kIndexAbove = 32;
+#endif
 
 // The entry whose key, `size` bytes from `key` with a zero after them,
 // equals it, or null; `hash` is its hash.
