@@ -54,6 +54,22 @@ struct Place {
   bool found;      // whether the entry at `at` has the key
 };
 
+// The words in which every key of the range from lo to hi agrees: none for
+// an open range.
+inline std::uint64_t skip_for(const ObjHashEntry* lo,
+                              const ObjHashEntry* hi) noexcept {
+  return lo == nullptr || hi == nullptr
+             ? 0
+             : key_agreed_words(lo->key(), lo->key_size, hi->key(),
+                                hi->key_size);
+}
+
+// The word a node whose keys agree in `skip` words keeps for `entry`.
+inline std::uint64_t word_of(const ObjHashEntry* entry,
+                             std::uint64_t skip) noexcept {
+  return key_ordered_word(entry->key(), entry->key_size, skip);
+}
+
 // The nodes build() takes over `leaves` leaves.
 std::size_t nodes_for(std::uint64_t leaves) noexcept;
 
