@@ -38,6 +38,7 @@ for f in "$libdir/libzand_stl.so.${version%%.*}" "$libdir/libzand_stl.so" \
   "$prefix/include/zand_stl/zand_stl.h" \
   "$prefix/include/zand_stl/internal/obj_hash_table.h" \
   "$prefix/share/zand_stl/lldb/zand_stl_lldb.py" \
+  "$prefix/share/zand_stl/lldb/zand_stl_views.py" \
   "$prefix/share/zand_stl/zand_stl.natvis"; do
   [[ -e $f ]] || { echo "package: missing $f"; exit 1; }
 done
@@ -69,11 +70,14 @@ echo "== GDB loads the printers for the consumer's library"
 # A prefix other than GDB's own is named to it, as the README tells users.
 gdb -batch -nx -iex "add-auto-load-scripts-directory $autoload" \
   -iex "add-auto-load-safe-path $autoload" -ex 'break puts' -ex run \
-  -ex 'info auto-load python-scripts' "$work/find_package/consumer" \
-  </dev/null >"$work/gdb.log" 2>&1 || true
+  -ex 'info auto-load python-scripts' -ex 'info pretty-printer' \
+  "$work/find_package/consumer" </dev/null >"$work/gdb.log" 2>&1 || true
 awk -v script="$gdb_script" '$1 == "Yes" && $2 == script { found = 1 }
   END { exit !found }' "$work/gdb.log" ||
   { cat "$work/gdb.log"; echo "package: GDB did not load $gdb_script"; exit 1; }
+# Loaded through to its end, shared walks imported, it registered the views.
+grep -q '^ *ZAND_OBJ_MAP$' "$work/gdb.log" ||
+  { cat "$work/gdb.log"; echo "package: $gdb_script registered no views"; exit 1; }
 
 echo "== consumer through pkg-config"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
