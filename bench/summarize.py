@@ -71,7 +71,8 @@ def load(paths):
             if run.get("run_type") != "iteration" or run.get("error_occurred"):
                 continue
             parts = [p for p in run["run_name"].split("/")
-                     if p != "manual_time" and not p.startswith("iterations:")]
+                     if p != "manual_time"
+                     and not p.startswith(("iterations:", "repeats:"))]
             family, container, case = parts[0], parts[1], "/".join(parts[2:])
             data[family][case][container].append(metric(run))
             if "object_bytes" in run:
