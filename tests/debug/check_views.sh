@@ -72,6 +72,12 @@ show() {
         module=$(dpkg -S '*/lldb/embedded_interpreter.py' 2>/dev/null | sed -n '1s/^[^:]*: //p')
         export PYTHONPATH=${module%/lldb/embedded_interpreter.py}
       fi
+      # LLDB's embedded Python takes its prefix from the first python3 on
+      # PATH; a version manager's (pyenv's, first on PATH inside a script it
+      # runs, such as scripts/mutants) hides the system's packages from it,
+      # and lldb's own module fails to import. The python3 beside lldb is
+      # the one it was built with.
+      PATH=$(dirname "$(command -v "$debugger")"):$PATH
       args=(--batch -o 'settings set target.max-children-count 20000'
         -o "command script import $printers"
         -o 'breakpoint set -n zand_views_stop' -o run -o 'frame select 1'
