@@ -34,6 +34,14 @@ inline TableShape model_shape(std::uint64_t n) {
   return shape;
 }
 
+// The bucket that holds the keys of this hash in a table of this shape: the
+// hash's bits under the mask, or under half of it where that bucket is not
+// yet split off.
+inline std::uint64_t model_bucket(std::uint64_t hash, const TableShape& shape) {
+  const std::uint64_t b = hash & shape.mask;
+  return b < shape.bucket_count ? b : b - (shape.mask + 1) / 2;
+}
+
 // ZAND_OBJ_MAP as a model: entries by folded key, and the cursor as the
 // entry it stands on, which keeps its place in the walk order however the
 // table grows.
@@ -133,10 +141,7 @@ class MapModel {
     std::vector<std::size_t> starts(shape.bucket_count + 1);
     std::vector<std::size_t> buckets;
     for (const Node& node : *m_entries) {
-      std::uint64_t b = node.second.hash & shape.mask;
-      if (b >= shape.bucket_count) {
-        b -= (shape.mask + 1) / 2;
-      }
+      const std::uint64_t b = model_bucket(node.second.hash, shape);
       buckets.push_back(b);
       ++starts[b + 1];
     }
