@@ -15,7 +15,8 @@ import gdb.printing
 # install puts it.
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 try:
-    from zand_stl_views import (MapFault, MapWalk, cursor_place, glibc_text,
+    from zand_stl_views import (DescribedType, MapFault, MapWalk,
+                                ProgramMemory, cursor_place, glibc_text,
                                 map_layout, map_summary_text, map_survey,
                                 survey)
 finally:
@@ -138,7 +139,7 @@ def glibc_state(stream):
     return glibc_text(flags, descriptor)
 
 
-class Memory:
+class Memory(ProgramMemory):
     """The program's memory, for the map's walk."""
 
     def __init__(self):
@@ -153,26 +154,9 @@ class Memory:
         except (gdb.MemoryError, ValueError, OverflowError):
             raise MapFault("unreadable map: cannot read 0x%x" % address)
 
-    def number(self, raw):
-        return int.from_bytes(raw, self.order)
 
-
-class DescribedType:
-    """A class as the debug information describes it in full."""
-
-    def __init__(self, described):
-        self.type = described
-
-    def member(self, path):
-        """(offset, size) of the data member at path ("a.b"; "" for the
-        class itself), or None."""
-        offset, described = 0, self.type
-        for name in filter(None, path.split(".")):
-            found = find_field(described, name)
-            if found is None:
-                return None
-            offset, described = offset + found[0], found[1]
-        return offset, described.sizeof
+def type_size(described):
+    return described.sizeof
 
 
 def find_field(described, name):
@@ -196,7 +180,9 @@ def find_type(name):
     None."""
     try:
         described = gdb.lookup_type(name).strip_typedefs()
-        return DescribedType(described) if described.fields() else None
+        if not described.fields():
+            return None
+        return DescribedType(described, find_field, type_size)
     except (gdb.error, TypeError):
         return None
 

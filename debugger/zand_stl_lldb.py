@@ -13,7 +13,8 @@ import lldb
 # install puts it.
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 try:
-    from zand_stl_views import (MapFault, MapWalk, cursor_place, glibc_text,
+    from zand_stl_views import (DescribedType, MapFault, MapWalk,
+                                ProgramMemory, cursor_place, glibc_text,
                                 map_layout, map_summary_text, map_survey,
                                 survey)
 finally:
@@ -197,7 +198,7 @@ def glibc_state(record):
     return glibc_text(bits, descriptor.GetValueAsSigned())
 
 
-class Memory:
+class Memory(ProgramMemory):
     """The program's memory, for the map's walk."""
 
     def __init__(self, process):
@@ -213,26 +214,9 @@ class Memory:
             raise MapFault("unreadable map: cannot read 0x%x" % address)
         return raw
 
-    def number(self, raw):
-        return int.from_bytes(raw, self.order)
 
-
-class DescribedType:
-    """A class as the debug information describes it in full."""
-
-    def __init__(self, described):
-        self.type = described
-
-    def member(self, path):
-        """(offset, size) of the data member at path ("a.b"; "" for the
-        class itself), or None."""
-        offset, described = 0, self.type
-        for name in filter(None, path.split(".")):
-            found = find_field(described, name)
-            if found is None:
-                return None
-            offset, described = offset + found[0], found[1]
-        return offset, described.GetByteSize()
+def type_size(described):
+    return described.GetByteSize()
 
 
 def find_field(described, name):
@@ -262,7 +246,7 @@ def map_walk(value):
     def find_type(name):
         for described in target.FindTypes(name):
             if described.GetNumberOfFields():
-                return DescribedType(described)
+                return DescribedType(described, find_field, type_size)
         return None
 
     return MapWalk(Memory(value.GetProcess()), map_layout(find_type), address)

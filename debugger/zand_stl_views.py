@@ -77,6 +77,39 @@ class MapFault(Exception):
     map: ..."."""
 
 
+class ProgramMemory:
+    """The program's memory, for the map's walk: each debugger's subclass
+    reads it (read(address, size), MapFault when it cannot) and sets the
+    program's byte order."""
+
+    order = "little"
+
+    def number(self, raw):
+        return int.from_bytes(raw, self.order)
+
+
+class DescribedType:
+    """A class as the debug information describes it in full, in a
+    debugger's own terms: find_field(type, name) gives a data member's
+    (offset, type) or None, size_of(type) a type's size."""
+
+    def __init__(self, described, find_field, size_of):
+        self.type = described
+        self.find_field = find_field
+        self.size_of = size_of
+
+    def member(self, path):
+        """(offset, size) of the data member at path ("a.b"; "" for the
+        class itself), or None."""
+        offset, described = 0, self.type
+        for name in filter(None, path.split(".")):
+            found = self.find_field(described, name)
+            if found is None:
+                return None
+            offset, described = offset + found[0], found[1]
+        return offset, self.size_of(described)
+
+
 # At most this many bucket heads and leaves are read in one walk: more than
 # a sound map needs for LINK_LIMIT entries (it has at most a quarter as
 # many buckets, plus one, and every leaf but a bucket's last holds an
