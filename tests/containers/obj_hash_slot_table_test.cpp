@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 #include "containers/obj_hash_leaf.h"
@@ -63,6 +64,46 @@ TEST(ObjHashSlotTable, EveryHeadSurvivesEachGrowthAndReset) {
   }
   slots.release();
   EXPECT_EQ(slots.bucket_count(), 1U);
+}
+
+// The filled-bucket marks against a set of marked buckets: next_filled
+// from every bucket, as marks come and go at and around each group of 64
+// buckets and each summary word of 64 groups, in tables on either side of
+// those sizes (and of the array's).
+TEST(ObjHashSlotTable, NextFilledFindsTheFirstMarkedBucketFromEveryBucket) {
+  ObjHashSlotTable slots;
+  for (const std::uint64_t buckets :
+       {2U, 63U, 64U, 65U, 4095U, 4096U, 4097U, 8193U}) {
+    slots.reset(buckets);
+    std::set<std::uint64_t> marked;
+    const auto expect_marks = [&](const char* step) {
+      for (std::uint64_t b = 0; b <= buckets; ++b) {
+        const auto first = marked.lower_bound(b);
+        ASSERT_EQ(slots.next_filled(b),
+                  first == marked.end() ? buckets : *first)
+            << buckets << " buckets, " << step << ", from " << b;
+      }
+    };
+    expect_marks("none marked");
+    const std::uint64_t places[] = {63,   64,   65, 4095,       4096,
+                                    4097, 8191, 0,  buckets - 1};
+    for (const std::uint64_t b : places) {
+      if (b < buckets && marked.insert(b).second) {
+        slots.mark(b, true);
+        expect_marks("marked");
+      }
+    }
+    for (const std::uint64_t b : {4096U, 0U, 64U, 4097U, 63U}) {
+      if (marked.erase(b) != 0) {
+        slots.mark(b, false);
+        expect_marks("unmarked");
+      }
+    }
+    slots.clear_marks();
+    marked.clear();
+    expect_marks("cleared");
+  }
+  slots.release();
 }
 
 }  // namespace
